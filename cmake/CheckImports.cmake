@@ -1,0 +1,22 @@
+cmake_minimum_required(VERSION 3.25)
+# cmake -DOBJDUMP=... -DBINARY=... -P CheckImports.cmake
+# Fails when the binary imports any DLL that is not part of Windows itself,
+# such as the compiler's runtime DLLs.
+execute_process(COMMAND "${OBJDUMP}" -p "${BINARY}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${BINARY}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+set(allowed kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll)
+foreach(line IN LISTS lines)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" lower)
+  if(NOT lower IN_LIST allowed AND NOT lower MATCHES "^api-ms-win-")
+    message(FATAL_ERROR "${BINARY} imports ${dll}, which is not a system DLL")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
+if(NOT lines)
+  message(FATAL_ERROR "no imports found in ${BINARY}")
+endif()

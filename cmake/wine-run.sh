@@ -1,0 +1,20 @@
+#!/bin/sh
+# Runs a Windows test program under 64-bit Wine, for CTest. The Wine prefix
+# lives in the build folder; without a display a virtual one is started.
+set -e
+build_dir=${VP_BUILD_DIR:-$(pwd)}
+while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do build_dir=$(dirname "$build_dir"); done
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # First use: make the prefix once, even when tests start in parallel.
+  mkdir -p "$WINEPREFIX"
+  flock "$WINEPREFIX/.init-lock" sh -c "[ -f '$WINEPREFIX/system.reg' ] || '$wine' wineboot -i >/dev/null 2>&1"
+fi
+if [ -z "$DISPLAY" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@"
+fi
+exec "$wine" "$@"

@@ -1,0 +1,534 @@
+// The Win32 subset this project uses, for Linux, implemented by the headless
+// backend (libheadless_win32.so). Names, types, constants and observable
+// behaviour follow Win32; only what the library and its tests need is here.
+//
+// Differences a caller can notice:
+// - WCHAR is char16_t (UTF-16 as on Windows; Linux's wchar_t is 32 bits).
+// - An invalid area is kept as one bounding rectangle, not a region.
+// - Every window has its own pixel surface of its client size; windows are not
+//   composited, so drawing into a parent never shows in a child or the reverse.
+// - State is per process and must be used from one thread; only PostMessageW
+//   and PostThreadMessageW may be called from other threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+#define __stdcall
+#define __cdecl
+
+// ---- basic types -----------------------------------------------------------
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef int INT;
+typedef unsigned int UINT;
+typedef short SHORT;
+typedef char CHAR;
+typedef char16_t WCHAR;
+typedef intptr_t INT_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef ULONG_PTR DWORD_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef DWORD COLORREF;
+typedef WORD ATOM;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef BOOL* LPBOOL;
+typedef DWORD* LPDWORD;
+
+#define DECLARE_HANDLE(name) \
+    struct name##__ {        \
+        int unused;          \
+    };                       \
+    typedef struct name##__* name
+
+typedef void* HANDLE;
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HCURSOR);
+DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HMENU);
+DECLARE_HANDLE(HRGN);
+typedef HINSTANCE HMODULE;
+typedef void* HGDIOBJ;
+
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR (*FARPROC)();
+
+#define TRUE 1
+#define FALSE 0
+
+// ---- macros ----------------------------------------------------------------
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(rgb) (LOBYTE(rgb))
+#define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
+#define GetBValue(rgb) (LOBYTE((rgb) >> 16))
+#define GET_WHEEL_DELTA_WPARAM(wParam) ((short)HIWORD(wParam))
+#define GET_KEYSTATE_WPARAM(wParam) (LOWORD(wParam))
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+
+// ---- structures ------------------------------------------------------------
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *LPPOINT;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
+typedef const RECT* LPCRECT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef struct tagWNDCLASSEXW {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+    HICON hIconSm;
+} WNDCLASSEXW;
+
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASSW;
+
+typedef struct tagCREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTW;
+
+typedef struct tagWINDOWPOS {
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+} WINDOWPOS;
+
+typedef struct tagTRACKMOUSEEVENT {
+    DWORD cbSize;
+    DWORD dwFlags;
+    HWND hwndTrack;
+    DWORD dwHoverTime;
+} TRACKMOUSEEVENT, *LPTRACKMOUSEEVENT;
+
+typedef struct tagBITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+} BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
+
+typedef struct tagRGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+} RGBQUAD;
+
+typedef struct tagBITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+} BITMAPINFO, *LPBITMAPINFO;
+
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP;
+
+typedef struct tagDIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+} DIBSECTION;
+
+// ---- window styles and creation --------------------------------------------
+
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CLIPSIBLINGS 0x04000000L
+#define WS_CLIPCHILDREN 0x02000000L
+#define WS_EX_NOPARENTNOTIFY 0x00000004L
+
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+
+#define CW_USEDEFAULT ((int)0x80000000)
+#define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_USERDATA (-21)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWLP_ID (-12)
+
+#define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDC_IBEAM MAKEINTRESOURCEW(32513)
+
+// ---- show and position -----------------------------------------------------
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOW 5
+#define SW_SHOWNA 8
+
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOREDRAW 0x0008
+#define SWP_NOACTIVATE 0x0010
+#define SWP_FRAMECHANGED 0x0020
+#define SWP_SHOWWINDOW 0x0040
+#define SWP_HIDEWINDOW 0x0080
+#define SWP_NOOWNERZORDER 0x0200
+#define SWP_NOCLIENTSIZE 0x0800
+#define SWP_NOCLIENTMOVE 0x1000
+
+#define SIZE_RESTORED 0
+
+#define RDW_INVALIDATE 0x0001
+#define RDW_ERASE 0x0004
+#define RDW_UPDATENOW 0x0100
+#define RDW_ALLCHILDREN 0x0080
+
+// ---- messages ----------------------------------------------------------------
+
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_SHOWWINDOW 0x0018
+#define WM_SETCURSOR 0x0020
+#define WM_GETMINMAXINFO 0x0024
+#define WM_WINDOWPOSCHANGING 0x0046
+#define WM_WINDOWPOSCHANGED 0x0047
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
+#define WM_NCCALCSIZE 0x0083
+#define WM_NCHITTEST 0x0084
+#define WM_NCPAINT 0x0085
+#define WM_GETDLGCODE 0x0087
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
+#define WM_MENUSELECT 0x011F
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
+#define WM_MOUSEWHEEL 0x020A
+#define WM_PARENTNOTIFY 0x0210
+#define WM_CAPTURECHANGED 0x0215
+#define WM_MOUSELEAVE 0x02A3
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+
+#define WM_MOUSEFIRST 0x0200
+#define WM_MOUSELAST 0x020E
+#define WM_KEYFIRST 0x0100
+#define WM_KEYLAST 0x0109
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
+
+#define WHEEL_DELTA 120
+#define HTCLIENT 1
+
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTCHARS 0x0080
+
+#define TME_HOVER 0x00000001
+#define TME_LEAVE 0x00000002
+#define TME_CANCEL 0x80000000
+#define HOVER_DEFAULT 0xFFFFFFFF
+
+// ---- keys --------------------------------------------------------------------
+
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+
+// ---- message boxes -----------------------------------------------------------
+
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_YESNO 0x00000004L
+#define MB_ICONWARNING 0x00000030L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_TYPEMASK 0x0000000FL
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+
+// ---- GDI ---------------------------------------------------------------------
+
+#define BI_RGB 0L
+#define BI_BITFIELDS 3L
+#define DIB_RGB_COLORS 0
+#define SRCCOPY (DWORD)0x00CC0020
+#define OBJ_BITMAP 7
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define ERROR 0
+#define HGDI_ERROR ((HGDIOBJ)(LONG_PTR)-1)
+#define CLR_INVALID 0xFFFFFFFF
+
+// ---- errors, modules, code pages ----------------------------------------------
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+
+#define MAX_PATH 260
+
+#define HEADLESS_IMPORT extern "C" __attribute__((visibility("default")))
+
+// ---- functions ---------------------------------------------------------------
+
+// errors
+HEADLESS_IMPORT DWORD GetLastError();
+HEADLESS_IMPORT void SetLastError(DWORD error);
+
+// window classes and windows
+HEADLESS_IMPORT ATOM RegisterClassW(const WNDCLASSW* wc);
+HEADLESS_IMPORT ATOM RegisterClassExW(const WNDCLASSEXW* wc);
+HEADLESS_IMPORT BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR name, WNDCLASSEXW* wc);
+HEADLESS_IMPORT BOOL UnregisterClassW(LPCWSTR name, HINSTANCE instance);
+HEADLESS_IMPORT HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HEADLESS_IMPORT BOOL DestroyWindow(HWND hwnd);
+HEADLESS_IMPORT BOOL IsWindow(HWND hwnd);
+HEADLESS_IMPORT BOOL IsWindowVisible(HWND hwnd);
+HEADLESS_IMPORT HWND GetParent(HWND hwnd);
+HEADLESS_IMPORT BOOL ShowWindow(HWND hwnd, int cmd);
+HEADLESS_IMPORT BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+HEADLESS_IMPORT BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+HEADLESS_IMPORT BOOL GetClientRect(HWND hwnd, LPRECT rect);
+HEADLESS_IMPORT BOOL GetWindowRect(HWND hwnd, LPRECT rect);
+HEADLESS_IMPORT BOOL ScreenToClient(HWND hwnd, LPPOINT point);
+HEADLESS_IMPORT BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+HEADLESS_IMPORT LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
+HEADLESS_IMPORT LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
+HEADLESS_IMPORT HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+HEADLESS_IMPORT HCURSOR SetCursor(HCURSOR cursor);
+
+// messages
+HEADLESS_IMPORT LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+HEADLESS_IMPORT BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+HEADLESS_IMPORT void PostQuitMessage(int exitCode);
+HEADLESS_IMPORT BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove);
+HEADLESS_IMPORT BOOL TranslateMessage(const MSG* msg);
+HEADLESS_IMPORT LRESULT DispatchMessageW(const MSG* msg);
+HEADLESS_IMPORT LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+HEADLESS_IMPORT LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// focus, capture, input state
+HEADLESS_IMPORT HWND SetFocus(HWND hwnd);
+HEADLESS_IMPORT HWND GetFocus();
+HEADLESS_IMPORT HWND SetCapture(HWND hwnd);
+HEADLESS_IMPORT BOOL ReleaseCapture();
+HEADLESS_IMPORT HWND GetCapture();
+HEADLESS_IMPORT BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track);
+HEADLESS_IMPORT SHORT GetKeyState(int virtualKey);
+HEADLESS_IMPORT BOOL GetCursorPos(LPPOINT point);
+HEADLESS_IMPORT UINT GetDoubleClickTime();
+
+// painting
+HEADLESS_IMPORT BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+HEADLESS_IMPORT BOOL ValidateRect(HWND hwnd, const RECT* rect);
+HEADLESS_IMPORT BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
+HEADLESS_IMPORT BOOL UpdateWindow(HWND hwnd);
+HEADLESS_IMPORT BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags);
+HEADLESS_IMPORT HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
+HEADLESS_IMPORT BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+
+// GDI
+HEADLESS_IMPORT HDC GetDC(HWND hwnd);
+HEADLESS_IMPORT int ReleaseDC(HWND hwnd, HDC dc);
+HEADLESS_IMPORT HDC CreateCompatibleDC(HDC dc);
+HEADLESS_IMPORT BOOL DeleteDC(HDC dc);
+HEADLESS_IMPORT int GetClipBox(HDC dc, LPRECT rect);
+HEADLESS_IMPORT HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                         DWORD offset);
+HEADLESS_IMPORT int GetObjectW(HGDIOBJ object, int size, LPVOID buffer);
+HEADLESS_IMPORT HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+HEADLESS_IMPORT BOOL DeleteObject(HGDIOBJ object);
+HEADLESS_IMPORT BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+HEADLESS_IMPORT HBRUSH CreateSolidBrush(COLORREF color);
+HEADLESS_IMPORT int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+HEADLESS_IMPORT COLORREF GetPixel(HDC dc, int x, int y);
+HEADLESS_IMPORT BOOL GdiFlush();
+
+// rectangles
+HEADLESS_IMPORT BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);
+HEADLESS_IMPORT BOOL IsRectEmpty(const RECT* rect);
+HEADLESS_IMPORT BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b);
+HEADLESS_IMPORT BOOL UnionRect(LPRECT dst, const RECT* a, const RECT* b);
+HEADLESS_IMPORT BOOL PtInRect(const RECT* rect, POINT point);
+HEADLESS_IMPORT BOOL EqualRect(const RECT* a, const RECT* b);
+
+// message boxes
+HEADLESS_IMPORT int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+// modules
+HEADLESS_IMPORT HMODULE LoadLibraryW(LPCWSTR fileName);
+HEADLESS_IMPORT FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+HEADLESS_IMPORT BOOL FreeLibrary(HMODULE module);
+HEADLESS_IMPORT HMODULE GetModuleHandleW(LPCWSTR name);
+HEADLESS_IMPORT BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module);
+HEADLESS_IMPORT DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+
+// code pages
+HEADLESS_IMPORT UINT GetACP();
+HEADLESS_IMPORT int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLength, LPWSTR dst,
+                                        int dstLength);
+HEADLESS_IMPORT int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLength, LPSTR dst,
+                                        int dstLength, LPCSTR defaultChar, LPBOOL usedDefaultChar);
+
+// time and threads
+HEADLESS_IMPORT DWORD GetTickCount();
+HEADLESS_IMPORT DWORD GetCurrentThreadId();
+HEADLESS_IMPORT void Sleep(DWORD milliseconds);

@@ -1,0 +1,170 @@
+// Internal state of the headless Win32 backend. One Backend per process.
+#pragma once
+
+#include <headless_control.h>
+#include <windows.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace headless {
+
+// A 32-bit pixel surface, 0x00RRGGBB per pixel, as DIB sections store them.
+struct PixelSurface {
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    bool bottomUp = false;
+
+    uint32_t* Row(int y) const { return pixels + static_cast<ptrdiff_t>(bottomUp ? height - 1 - y : y) * width; }
+    RECT Bounds() const { return RECT{0, 0, width, height}; }
+};
+
+struct WindowClass {
+    std::u16string name;
+    WNDCLASSEXW info{};
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::shared_ptr<WindowClass> windowClass;
+    HWND parent = nullptr;
+    std::vector<HWND> children;  // bottom of the z-order first
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect{};  // in the parent's client coordinates; screen for top-level windows
+    std::u16string text;
+    LONG_PTR id = 0;
+    HINSTANCE instance = nullptr;
+    WNDPROC proc = nullptr;
+    LONG_PTR userData = 0;
+    std::vector<unsigned char> extraBytes;
+    DWORD threadId = 0;
+    bool destroying = false;
+
+    bool hasInvalidArea = false;
+    RECT invalidArea{};
+    bool eraseNeeded = false;
+
+    std::vector<uint32_t> surfaceStore;  // client pixels, top row first
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+
+    int Width() const { return rect.right - rect.left; }
+    int Height() const { return rect.bottom - rect.top; }
+    PixelSurface Surface() { return PixelSurface{surfaceStore.data(), surfaceWidth, surfaceHeight, false}; }
+};
+
+enum class GdiKind { Bitmap, Brush };
+
+struct GdiObject {
+    GdiKind kind = GdiKind::Bitmap;
+    bool stock = false;
+    // bitmap
+    BITMAPINFOHEADER header{};
+    std::unique_ptr<uint32_t[]> bits;
+    PixelSurface surface;
+    HDC selectedInto = nullptr;
+    // brush
+    COLORREF color = 0;
+};
+
+enum class DcKind { Screen, Window, Paint, Memory };
+
+struct DeviceContext {
+    DcKind kind = DcKind::Memory;
+    HWND window = nullptr;
+    HGDIOBJ bitmap = nullptr;  // memory DCs only
+    HGDIOBJ brush = nullptr;
+    RECT clip{};  // in the DC's coordinates
+};
+
+// One queued message with the key or button state it changes when removed.
+struct QueuedMessage {
+    MSG msg{};
+    bool isInput = false;
+    int stateKey = 0;  // virtual key whose state changes at retrieval, 0 for none
+    bool stateDown = false;
+};
+
+struct ThreadQueue {
+    std::deque<QueuedMessage> posted;
+    std::deque<QueuedMessage> input;
+    bool quitPosted = false;
+    int quitCode = 0;
+};
+
+struct ClickMemory {
+    HWND window = nullptr;
+    UINT downMessage = 0;
+    POINT screenPoint{};
+    DWORD time = 0;
+};
+
+struct MessageBoxAnswers {
+    std::deque<int> next;
+    std::vector<MessageBoxRecord> shown;
+};
+
+class Backend {
+public:
+    static Backend& Get();
+
+    // windows
+    std::map<std::u16string, std::shared_ptr<WindowClass>> classes;  // keyed by name and module
+    std::unordered_map<HWND, std::unique_ptr<Window>> windows;
+    std::vector<HWND> topLevels;  // bottom of the z-order first
+    uintptr_t nextHandle = 0x10000;
+
+    // input
+    HWND focus = nullptr;
+    HWND capture = nullptr;
+    HWND trackedForLeave = nullptr;
+    POINT cursor{};
+    HCURSOR currentCursor = nullptr;
+    BYTE keyState[256] = {};       // as the thread has seen it, for GetKeyState
+    BYTE asyncKeyState[256] = {};  // as injected, for the state words of new input
+    ClickMemory lastClick;
+    MessageBoxAnswers messageBoxes;
+
+    // GDI
+    std::unordered_map<HDC, std::unique_ptr<DeviceContext>> dcs;
+    std::unordered_map<HGDIOBJ, std::unique_ptr<GdiObject>> objects;
+    HGDIOBJ stockBitmap = nullptr;
+    HGDIOBJ stockBrush = nullptr;
+
+    // queues; the mutex guards only queues, so that other threads may post
+    std::mutex queueMutex;
+    std::map<DWORD, ThreadQueue> queues;
+
+    Window* FindWindow(HWND hwnd);
+    DeviceContext* FindDc(HDC dc);
+    GdiObject* FindObject(HGDIOBJ object);
+    void* NewHandle();
+
+private:
+    Backend();
+};
+
+// Shared helpers of the backend's source files.
+std::u16string LowerName(LPCWSTR name);
+bool IsDrawable(HWND hwnd);  // the window and all its ancestors are visible
+bool IsSameOrDescendant(HWND ancestor, HWND hwnd);
+POINT ClientOriginOnScreen(HWND hwnd);
+HWND WindowFromScreenPoint(POINT screen);
+void ResizeSurface(Window& window);
+void InvalidateTree(HWND hwnd, const RECT& clientRect, bool erase);
+void ForgetWindowMessages(HWND hwnd);
+void PostToQueue(DWORD threadId, const QueuedMessage& message, bool input);
+bool CheckLeaveTracking();
+RECT Intersect(const RECT& a, const RECT& b);
+bool Empty(const RECT& r);
+std::string ToUtf8(const std::u16string& text);
+std::u16string FromUtf8(const std::string& text);
+
+}  // namespace headless

@@ -1,0 +1,177 @@
+// Errors, time, threads, modules, message boxes.
+#include "Backend.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+using namespace headless;
+
+namespace {
+thread_local DWORD lastError = 0;
+}
+
+extern "C" DWORD GetLastError() { return lastError; }
+extern "C" void SetLastError(DWORD error) { lastError = error; }
+
+extern "C" DWORD GetTickCount() {
+    using namespace std::chrono;
+    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+extern "C" DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+
+extern "C" void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+// ---- modules ---------------------------------------------------------------------
+
+extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    std::string path = ToUtf8(fileName);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
+    return static_cast<HMODULE>(module);
+}
+
+extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+    if (!module || !name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    void* symbol = dlsym(module, name);
+    if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
+    return reinterpret_cast<FARPROC>(symbol);
+}
+
+extern "C" BOOL FreeLibrary(HMODULE module) { return module && dlclose(module) == 0; }
+
+extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module) {
+    if (!module) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *module = nullptr;
+    std::string path;
+    if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
+        Dl_info info{};
+        struct link_map* map = nullptr;
+        if (!dladdr1(reinterpret_cast<const void*>(name), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) ||
+            !map) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return FALSE;
+        }
+        path = map->l_name ? map->l_name : "";  // empty for the program itself
+    } else if (name) {
+        path = ToUtf8(name);
+        std::replace(path.begin(), path.end(), '\\', '/');
+    }
+    void* handle = dlopen(path.empty() ? nullptr : path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!handle) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    if (flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) dlclose(handle);
+    *module = static_cast<HMODULE>(handle);
+    return TRUE;
+}
+
+extern "C" HMODULE GetModuleHandleW(LPCWSTR name) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, name, &module);
+    return module;
+}
+
+extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
+    if (!buffer || size == 0) return 0;
+    std::string path;
+    struct link_map* map = nullptr;
+    if (module && dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) {
+        path = map->l_name;
+    } else {
+        char self[4096];
+        ssize_t length = readlink("/proc/self/exe", self, sizeof self);  // the program itself
+        if (length <= 0) return 0;
+        path.assign(self, static_cast<size_t>(length));
+    }
+    std::u16string name = FromUtf8(path);
+    DWORD copied = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
+    std::copy_n(name.data(), copied, buffer);
+    buffer[copied] = 0;
+    if (copied < name.size()) SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return copied;
+}
+
+// ---- message boxes -----------------------------------------------------------------
+
+extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    Backend& b = Backend::Get();
+    int answer = (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    if (!b.messageBoxes.next.empty()) {
+        answer = b.messageBoxes.next.front();
+        b.messageBoxes.next.pop_front();
+    }
+    b.messageBoxes.shown.push_back(
+        MessageBoxRecord{owner, text ? text : u"", caption ? caption : u"Error", type, answer});
+    return answer;
+}
+
+// ---- test control ---------------------------------------------------------------------
+
+namespace headless {
+
+namespace {
+constexpr char16_t kTopLevelClass[] = u"HeadlessTopLevel";
+}
+
+HWND CreateTopLevelWindow(int x, int y, int width, int height) {
+    Backend& b = Backend::Get();
+    WNDCLASSEXW info{};
+    if (!GetClassInfoExW(nullptr, kTopLevelClass, &info)) {
+        info.cbSize = sizeof info;
+        info.lpfnWndProc = DefWindowProcW;
+        info.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        info.hbrBackground = static_cast<HBRUSH>(b.stockBrush);
+        info.lpszClassName = kTopLevelClass;
+        RegisterClassExW(&info);
+    }
+    return CreateWindowExW(0, kTopLevelClass, u"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height,
+                           nullptr, nullptr, nullptr, nullptr);
+}
+
+void AnswerNextMessageBoxes(const std::vector<int>& answers) {
+    auto& next = Backend::Get().messageBoxes.next;
+    next.insert(next.end(), answers.begin(), answers.end());
+}
+
+std::vector<MessageBoxRecord> TakeShownMessageBoxes() {
+    std::vector<MessageBoxRecord> shown;
+    shown.swap(Backend::Get().messageBoxes.shown);
+    return shown;
+}
+
+int CountLiveWindows() { return static_cast<int>(Backend::Get().windows.size()); }
+
+void Reset() {
+    Backend& b = Backend::Get();
+    std::vector<HWND> topLevels = b.topLevels;
+    for (HWND hwnd : topLevels) DestroyWindow(hwnd);
+    b.focus = b.capture = b.trackedForLeave = nullptr;
+    b.cursor = POINT{};
+    std::fill(std::begin(b.keyState), std::end(b.keyState), 0);
+    std::fill(std::begin(b.asyncKeyState), std::end(b.asyncKeyState), 0);
+    b.lastClick = ClickMemory{};
+    b.messageBoxes = MessageBoxAnswers{};
+    std::lock_guard<std::mutex> lock(b.queueMutex);
+    b.queues.clear();
+}
+
+}  // namespace headless
