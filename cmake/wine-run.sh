@@ -9,10 +9,13 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  # First use: make the prefix once, even when tests start in parallel.
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+  # First use: make the prefix once, even when tests start in parallel. (The
+  # registry files appear only when the Wine server exits, so a marker of our
+  # own says that the prefix is complete.)
   mkdir -p "$WINEPREFIX"
-  flock "$WINEPREFIX/.init-lock" sh -c "[ -f '$WINEPREFIX/system.reg' ] || '$wine' wineboot -i >/dev/null 2>&1"
+  flock "$WINEPREFIX/.init-lock" sh -c \
+    "[ -f '$WINEPREFIX/.ready' ] || { '$wine' wineboot -i >/dev/null 2>&1 && touch '$WINEPREFIX/.ready'; }"
 fi
 if [ -z "$DISPLAY" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@"
