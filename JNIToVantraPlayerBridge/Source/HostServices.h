@@ -1,0 +1,10 @@
+// The host services table: the plain C functions through which the engine
+// calls the host. Per-instance services find the PlayerInstance through the
+// record's owner and answer 2 for a null record, 4 for a record without
+// owner. No exception ever leaves a service into the engine's frames.
+#pragma once
+
+#include "EngineContract.h"
+
+// Clears the table and fills entries 0 to 22 and 24; the rest stay null.
+void FillHostServices(HostServices& table);

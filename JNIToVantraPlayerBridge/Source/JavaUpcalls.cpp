@@ -1,0 +1,115 @@
+#include "JavaUpcalls.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "JniSupport.h"
+#include "WindowRegistry.h"
+
+JavaBridgeState& BridgeState() {
+    static JavaBridgeState state;
+    return state;
+}
+
+void CacheMethodIds(JNIEnv* env, jclass widgetClass) {
+    // A failed lookup leaves an exception pending, and no JNI call may follow
+    // it: the first one is set aside and thrown again after the last lookup.
+    jthrowable firstFailure = nullptr;
+    auto lookUp = [&](const char* name, const char* signature) -> jmethodID {
+        jmethodID method = env->GetMethodID(widgetClass, name, signature);
+        if (!method && env->ExceptionCheck()) {
+            jthrowable failure = env->ExceptionOccurred();
+            env->ExceptionClear();
+            if (!firstFailure) {
+                firstFailure = failure;
+            } else {
+                env->DeleteLocalRef(failure);
+            }
+        }
+        return method;
+    };
+    JavaBridgeState& state = BridgeState();
+    state.contextMenuMethod = lookUp("HandlePlayerWindowContextMenuEvent", "([I)V");
+    state.doubleClickMethod = lookUp("HandlePlayerWindowDoubleClick", "([I)V");
+    state.callFunctionMethod = lookUp("VPA_CallFunction", "(Ljava/lang/String;)Ljava/lang/String;");
+    state.traceMethod = lookUp("VPA_Trace", "(Ljava/lang/String;)V");
+    if (firstFailure) {
+        env->Throw(firstFailure);
+        env->DeleteLocalRef(firstFailure);
+    }
+}
+
+namespace {
+
+// A copy of a Java string's modified UTF-8 in a block from the C heap, which
+// the engine may release with the Free service. A null string gives "".
+char* CopyToHeap(JNIEnv* env, jstring text) {
+    UtfChars chars(env, text);
+    const char* source = chars.get() ? chars.get() : "";
+    size_t length = std::strlen(source);
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy) std::memcpy(copy, source, length + 1);
+    return copy;
+}
+
+void PointUpcall(InstanceRecord* record, jmethodID method, int32_t x, int32_t y) {
+    JNIEnv* env = AttachedEnvironment(BridgeState().vm);
+    if (!env || RelayPendingException(env)) return;
+    jobject widget = WindowRegistry::Instance().Lookup(record);
+    LocalRef<jintArray> point(env, env->NewIntArray(2));
+    if (!point.get()) {
+        RelayPendingException(env);
+        return;
+    }
+    jint values[2] = {x, y};
+    env->SetIntArrayRegion(point.get(), 0, 2, values);
+    if (widget && method) env->CallVoidMethod(widget, method, point.get());
+    RelayPendingException(env);
+}
+
+}  // namespace
+
+int32_t CallFunctionUpcall(InstanceRecord* record, const char* request, char** reply) {
+    JavaBridgeState& state = BridgeState();
+    JNIEnv* env = AttachedEnvironment(state.vm);
+    if (!env) return 0;
+    if (RelayPendingException(env)) return 1;
+    LocalRef<jstring> text(env, env->NewStringUTF(request ? request : ""));
+    if (!text.get()) return RelayPendingException(env) ? 1 : 0;
+    jobject widget = WindowRegistry::Instance().Lookup(record);
+    if (!widget || !state.callFunctionMethod) return 0;
+    LocalRef<jstring> result(env,
+                             static_cast<jstring>(env->CallObjectMethod(widget, state.callFunctionMethod, text.get())));
+    if (RelayPendingException(env)) return 1;
+    char* copy = CopyToHeap(env, result.get());
+    if (reply) {
+        *reply = copy;
+    } else {
+        std::free(copy);
+    }
+    return 0;
+}
+
+int32_t TraceUpcall(InstanceRecord* record, const char* text) {
+    if (!record) return 2;
+    if (!text) return 0;
+    JavaBridgeState& state = BridgeState();
+    JNIEnv* env = AttachedEnvironment(state.vm);
+    if (!env) return 0;
+    jobject widget = WindowRegistry::Instance().Lookup(record);
+    if (!widget || !state.traceMethod) return 0;
+    // No JNI call may be made with an exception pending: a pending one is
+    // relayed as this call's own.
+    if (RelayPendingException(env)) return 1;
+    LocalRef<jstring> javaText(env, env->NewStringUTF(text));
+    if (javaText.get()) env->CallVoidMethod(widget, state.traceMethod, javaText.get());
+    return RelayPendingException(env) ? 1 : 0;
+}
+
+void ContextMenuUpcall(InstanceRecord* record, int32_t x, int32_t y) {
+    PointUpcall(record, BridgeState().contextMenuMethod, x, y);
+}
+
+void DoubleClickUpcall(InstanceRecord* record, jmethodID doubleClickMethod, int32_t x, int32_t y) {
+    PointUpcall(record, doubleClickMethod, x, y);
+}

@@ -1,0 +1,235 @@
+// The recording engine: fills every EngineFunctions entry with a recorder.
+// Each entry logs its arguments, may call back a test's function (which can
+// call host services from inside the call), may raise, and returns what the
+// test asked for (0 by default). Texts it returns come from the host's
+// Allocate service, as the contract requires.
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "EngineContract.h"
+#include "RecordingEngineControl.h"
+
+#ifdef _WIN32
+#define RECORDING_EXPORT extern "C" __declspec(dllexport)
+#else
+#define RECORDING_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+struct EntryBehaviour {
+    intptr_t result = 0;
+    bool hasText = false;
+    std::string text;
+    int32_t raise = kRaiseNothing;
+    RecordingCallback callback = nullptr;
+    void* callbackContext = nullptr;
+};
+
+struct EngineState {
+    HostServices* services = nullptr;
+    std::vector<RecordedCall> calls;
+    EntryBehaviour behaviours[EngineFunctions::kCount];
+    int32_t rectWords[4] = {0, 0, 0, 0};
+};
+
+EngineState& State() {
+    static EngineState state;
+    return state;
+}
+
+void CopyText(char* target, const char* text) {
+    if (!text) return;
+    std::strncpy(target, text, 127);
+    target[127] = 0;
+}
+
+void Raise(int32_t kind) {
+    switch (kind) {
+        case kRaiseNothing: return;
+#ifdef _WIN32
+        case kRaiseForeignCppException: RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr); return;
+        case kRaiseAccessViolation: *static_cast<volatile int*>(nullptr) = 1; return;
+#endif
+        default: throw std::runtime_error("recording engine: raise");
+    }
+}
+
+// Records the call, runs the test's callback, raises if asked.
+const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_list<intptr_t> args,
+                            const char* text0 = nullptr, const char* text1 = nullptr, double number = 0) {
+    RecordedCall call{};
+    call.entry = entry;
+    call.record = reinterpret_cast<intptr_t>(record);
+    int i = 0;
+    for (intptr_t arg : args) {
+        if (i < 5) call.args[i++] = arg;
+    }
+    call.number = number;
+    CopyText(call.text[0], text0);
+    CopyText(call.text[1], text1);
+    EngineState& state = State();
+    state.calls.push_back(call);
+    const EntryBehaviour& behaviour = state.behaviours[entry];
+    if (behaviour.callback) behaviour.callback(record, state.services, behaviour.callbackContext);
+    Raise(behaviour.raise);
+    return behaviour;
+}
+
+// A copy of the configured text from the host's heap, or null.
+char* AllocatedText(const EntryBehaviour& behaviour) {
+    if (!behaviour.hasText) return nullptr;
+    auto allocate = EntryAs<service::Allocate>(State().services->entries[kAllocate]);
+    auto* copy = static_cast<char*>(allocate(static_cast<uint32_t>(behaviour.text.size() + 1)));
+    if (copy) std::memcpy(copy, behaviour.text.c_str(), behaviour.text.size() + 1);
+    return copy;
+}
+
+// Any entry without a shape of its own: up to five words after the record.
+template <int N>
+intptr_t ENGINE_CDECL Generic(InstanceRecord* record, intptr_t a, intptr_t b, intptr_t c, intptr_t d, intptr_t e) {
+    return Enter(N, record, {a, b, c, d, e}).result;
+}
+
+void ENGINE_CDECL Shutdown() { Enter(kShutdown, nullptr, {}); }
+
+intptr_t ENGINE_CDECL GetRect(InstanceRecord* record, int32_t* a, int32_t* b, int32_t* c, int32_t* d) {
+    const EntryBehaviour& behaviour = Enter(kGetRect, record, {});
+    int32_t* words[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) *words[i] = State().rectWords[i];
+    return behaviour.result;
+}
+
+intptr_t ENGINE_CDECL LoadMovie(InstanceRecord* record, int32_t number, const char* url, uint8_t option) {
+    return Enter(kLoadMovie, record, {number, option}, url).result;
+}
+
+intptr_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, const char* value) {
+    return Enter(kSetVariable, record, {}, name, value).result;
+}
+
+char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
+    return AllocatedText(Enter(kGetVariable, record, {}, name));
+}
+
+intptr_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) {
+    return Enter(kCallFunction, record, {}, request).result;
+}
+
+intptr_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, char** reply) {
+    const EntryBehaviour& behaviour = Enter(kCallFunction2, record, {}, request);
+    if (behaviour.hasText) *reply = AllocatedText(behaviour);
+    return behaviour.result;
+}
+
+intptr_t ENGINE_CDECL GetMovieSize(InstanceRecord* record, int32_t* width, int32_t* height) {
+    const EntryBehaviour& behaviour = Enter(kGetMovieSize, record, {});
+    *width = static_cast<int32_t>(behaviour.result >> 16);
+    *height = static_cast<int32_t>(behaviour.result & 0xFFFF);
+    return 0;
+}
+
+double ENGINE_CDECL EngineCall36(InstanceRecord* record, int32_t a, int32_t b) {
+    return static_cast<double>(Enter(36, record, {a, b}).result) + 0.5;
+}
+
+intptr_t ENGINE_CDECL EngineCall37(InstanceRecord* record, int32_t a, int32_t b, double value) {
+    return Enter(37, record, {a, b}, nullptr, nullptr, value).result;
+}
+
+intptr_t ENGINE_CDECL EngineCall50(InstanceRecord* record, uint8_t flag, int32_t word) {
+    return Enter(50, record, {flag, word}).result;
+}
+
+intptr_t ENGINE_CDECL EngineCall88(InstanceRecord* record, uint8_t byte) { return Enter(88, record, {byte}).result; }
+
+template <typename Function>
+EngineEntry AsEntry(Function function) {
+    return reinterpret_cast<EngineEntry>(function);
+}
+
+template <int... N>
+void FillGeneric(EngineFunctions* functions, std::integer_sequence<int, N...>) {
+    ((functions->entries[N] = AsEntry(&Generic<N>)), ...);
+}
+
+}  // namespace
+
+// The variant without entry point exports it under another name.
+#ifdef RECORDING_NO_ENTRY
+#define RECORDING_ENTRY_POINT RecordingEngine_NotTheEntryPoint
+#else
+#define RECORDING_ENTRY_POINT ExternalPlayer_Initialize
+#endif
+
+RECORDING_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* services, EngineFunctions* functions) {
+    EngineState& state = State();
+    state.services = services;
+    RecordedCall call{};
+    call.entry = kRecordedInitialize;
+    call.args[0] = reinterpret_cast<intptr_t>(services);
+    call.args[1] = reinterpret_cast<intptr_t>(functions);
+    state.calls.push_back(call);
+    FillGeneric(functions, std::make_integer_sequence<int, EngineFunctions::kCount>());
+    functions->entries[kShutdown] = AsEntry(&Shutdown);
+    functions->entries[kGetRect] = AsEntry(&GetRect);
+    functions->entries[kLoadMovie] = AsEntry(&LoadMovie);
+    functions->entries[kSetVariable] = AsEntry(&SetVariable);
+    functions->entries[kGetVariable] = AsEntry(&GetVariable);
+    functions->entries[kGetMovieSize] = AsEntry(&GetMovieSize);
+    functions->entries[kCallFunction] = AsEntry(&CallFunction);
+    functions->entries[kCallFunction2] = AsEntry(&CallFunction2);
+    functions->entries[36] = AsEntry(&EngineCall36);
+    functions->entries[37] = AsEntry(&EngineCall37);
+    functions->entries[50] = AsEntry(&EngineCall50);
+    functions->entries[88] = AsEntry(&EngineCall88);
+#ifdef RECORDING_FAIL_INIT
+    return 1;
+#else
+    return 0;
+#endif
+}
+
+RECORDING_EXPORT void RecordingEngine_Reset() {
+    EngineState& state = State();
+    state.calls.clear();
+    for (EntryBehaviour& behaviour : state.behaviours) behaviour = EntryBehaviour{};
+    std::fill(std::begin(state.rectWords), std::end(state.rectWords), 0);
+}
+
+RECORDING_EXPORT int32_t RecordingEngine_CallCount() { return static_cast<int32_t>(State().calls.size()); }
+
+RECORDING_EXPORT int32_t RecordingEngine_GetCall(int32_t index, RecordedCall* call) {
+    const auto& calls = State().calls;
+    if (index < 0 || static_cast<size_t>(index) >= calls.size() || !call) return 0;
+    *call = calls[static_cast<size_t>(index)];
+    return 1;
+}
+
+RECORDING_EXPORT void RecordingEngine_SetResult(int32_t entry, intptr_t result) {
+    if (entry >= 0 && entry < EngineFunctions::kCount) State().behaviours[entry].result = result;
+}
+
+RECORDING_EXPORT void RecordingEngine_SetTextResult(int32_t entry, const char* text) {
+    if (entry < 0 || entry >= EngineFunctions::kCount) return;
+    EntryBehaviour& behaviour = State().behaviours[entry];
+    behaviour.hasText = text != nullptr;
+    behaviour.text = text ? text : "";
+}
+
+RECORDING_EXPORT void RecordingEngine_SetRaise(int32_t entry, int32_t raise) {
+    if (entry >= 0 && entry < EngineFunctions::kCount) State().behaviours[entry].raise = raise;
+}
+
+RECORDING_EXPORT void RecordingEngine_SetCallback(int32_t entry, RecordingCallback callback, void* context) {
+    if (entry < 0 || entry >= EngineFunctions::kCount) return;
+    State().behaviours[entry].callback = callback;
+    State().behaviours[entry].callbackContext = context;
+}
+
+RECORDING_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
+    int32_t* words = State().rectWords;
+    words[0] = a, words[1] = b, words[2] = c, words[3] = d;
+}

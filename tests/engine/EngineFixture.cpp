@@ -1,0 +1,105 @@
+#include "EngineFixture.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+int32_t RecordingOwner::Record(int slot, std::vector<intptr_t> args) {
+    slotCalls.push_back(SlotCall{slot, std::move(args)});
+    if (throwFromSlots) throw std::runtime_error("slot");
+    return answer;
+}
+
+int32_t RecordingOwner::GetWindowSize(int32_t* width, int32_t* height) {
+    *width = 640;
+    *height = 480;
+    return Record(0, {});
+}
+int32_t RecordingOwner::BlitRect(int32_t x, int32_t y, int32_t w, int32_t h) { return Record(1, {x, y, w, h}); }
+int32_t RecordingOwner::InvalidateArea(int32_t t, int32_t l, int32_t b, int32_t r) { return Record(2, {t, l, b, r}); }
+int32_t RecordingOwner::FillBackground(int32_t r, int32_t g, int32_t b) { return Record(3, {r, g, b}); }
+int32_t RecordingOwner::ResizeDisplay(int32_t w, int32_t h) { return Record(4, {w, h}); }
+int32_t RecordingOwner::SetCursorType(int32_t type) { return Record(5, {type}); }
+HWND RecordingOwner::GetWindowHandle() {
+    Record(6, {});
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(0x1230));
+}
+HBITMAP RecordingOwner::GetBackBufferBitmap() {
+    Record(7, {});
+    return reinterpret_cast<HBITMAP>(static_cast<intptr_t>(0x4560));
+}
+int32_t RecordingOwner::Reserved8(int32_t word) { return Record(8, {word}); }
+int32_t RecordingOwner::Reserved9(int32_t a, int32_t b) { return Record(9, {a, b}); }
+bool RecordingOwner::AskToKillScript() { return Record(10, {}) != 0; }
+int32_t RecordingOwner::LockBackBuffer(void** pixels) {
+    *pixels = this;
+    return Record(11, {});
+}
+int32_t RecordingOwner::UnlockBackBuffer() { return Record(12, {}); }
+int32_t RecordingOwner::Reserved13(int32_t word) { return Record(13, {word}); }
+int32_t RecordingOwner::Reserved14() { return Record(14, {}); }
+void RecordingOwner::FlushPainting() {
+    ++flushes;
+    if (throwFromSlots) throw std::runtime_error("flush");
+}
+
+std::u16string EngineTest::FolderText(const char* engine) {
+    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
+    WCHAR buffer[1024];
+    DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
+    std::u16string path(AsUtf16(buffer), length);
+    std::u16string tests = path.substr(0, path.find_last_of(u"\\/"));
+    std::u16string root = tests.substr(0, tests.find_last_of(u"\\/"));
+    std::string name(engine);
+    return u"/" + root + u"/engines/" + std::u16string(name.begin(), name.end()) + u"/";
+}
+
+std::u16string EngineTest::EngineFile(const char* engine) {
+    return VantraPlayerManager::EnginePath(FolderText(engine));
+}
+
+void EngineTest::SetUp() {
+    std::u16string file = EngineFile("recording");
+    engine = LoadLibraryW(AsWide(file.c_str()));
+    ASSERT_NE(engine, nullptr) << "the recording engine must be built";
+    reset = ProcAddress<RecordingResetFn>(engine, "RecordingEngine_Reset");
+    callCount = ProcAddress<RecordingCallCountFn>(engine, "RecordingEngine_CallCount");
+    getCall = ProcAddress<RecordingGetCallFn>(engine, "RecordingEngine_GetCall");
+    setResult = ProcAddress<RecordingSetResultFn>(engine, "RecordingEngine_SetResult");
+    setTextResult = ProcAddress<RecordingSetTextResultFn>(engine, "RecordingEngine_SetTextResult");
+    setRaise = ProcAddress<RecordingSetRaiseFn>(engine, "RecordingEngine_SetRaise");
+    setCallback = ProcAddress<RecordingSetCallbackFn>(engine, "RecordingEngine_SetCallback");
+    setRectWords = ProcAddress<RecordingSetRectWordsFn>(engine, "RecordingEngine_SetRectWords");
+    ASSERT_TRUE(reset && callCount && getCall && setResult && setTextResult && setRaise && setCallback && setRectWords);
+    reset();
+}
+
+void EngineTest::TearDown() {
+    // Leave the manager idle for the next test.
+    for (RecordingOwner* owner : std::vector<RecordingOwner*>(live)) DestroyInstance(*owner);
+    if (engine) FreeLibrary(engine);
+}
+
+InstanceRecord* EngineTest::CreateInstance(RecordingOwner& owner, const char* engineName) {
+    Manager().SetPlayerFolder(FolderText(engineName));
+    owner.instanceRecord = Manager().CreatePlayerInstance(&owner);
+    if (owner.instanceRecord) live.push_back(&owner);
+    return owner.instanceRecord;
+}
+
+void EngineTest::DestroyInstance(RecordingOwner& owner) {
+    Manager().DestroyPlayerInstance(owner.instanceRecord);
+    owner.instanceRecord = nullptr;
+    live.erase(std::remove(live.begin(), live.end(), &owner), live.end());
+}
+
+std::vector<RecordedCall> EngineTest::Calls() const {
+    std::vector<RecordedCall> calls(static_cast<size_t>(callCount()));
+    for (size_t i = 0; i < calls.size(); ++i) getCall(static_cast<int32_t>(i), &calls[i]);
+    return calls;
+}
+
+std::vector<int32_t> EngineTest::Entries() const {
+    std::vector<int32_t> entries;
+    for (const RecordedCall& call : Calls()) entries.push_back(call.entry);
+    return entries;
+}

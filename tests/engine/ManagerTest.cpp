@@ -1,0 +1,107 @@
+// Loading, counting and releasing the engine.
+#include "EngineFixture.h"
+
+using ManagerLifecycle = EngineTest;
+using EntryList = std::vector<int32_t>;
+
+TEST(ManagerPath, DropsTheFirstCharacterTurnsSlashesAndAppendsTheEngineFile) {
+    EXPECT_EQ(VantraPlayerManager::EnginePath(u"/C:/Apps/Player/"), u"C:\\Apps\\Player\\Vantra Player 8\\stagerun.dll");
+    EXPECT_EQ(VantraPlayerManager::EnginePath(u"/C:/Apps"), u"C:\\AppsVantra Player 8\\stagerun.dll");
+    EXPECT_EQ(VantraPlayerManager::EnginePath(u""), u"Vantra Player 8\\stagerun.dll");
+    EXPECT_EQ(VantraPlayerManager::EnginePath(u"/"), u"Vantra Player 8\\stagerun.dll");
+}
+
+TEST(ManagerGet, WithoutCreateMakesNothing) {
+    // Meaningful in a process of its own, as CTest runs every test.
+    if (VantraPlayerManager::Get(false)) GTEST_SKIP() << "another test in this process made the manager";
+    EXPECT_EQ(VantraPlayerManager::Get(false), nullptr);
+    VantraPlayerManager* made = VantraPlayerManager::Get(true);
+    EXPECT_NE(made, nullptr);
+    EXPECT_EQ(VantraPlayerManager::Get(false), made);
+}
+
+TEST_F(ManagerLifecycle, FirstInstanceLoadsAndInitialisesTheSecondDoesNot) {
+    RecordingOwner& first = NewOwner();
+    RecordingOwner& second = NewOwner();
+    ASSERT_NE(CreateInstance(first), nullptr);
+    ASSERT_NE(CreateInstance(second), nullptr);
+    EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule, kNewInstance, kSetHostModule}));
+    EXPECT_EQ(Manager().InstanceCount(), 2);
+    auto calls = Calls();
+    EXPECT_EQ(calls[0].args[0], reinterpret_cast<intptr_t>(&Manager().Services()));
+    EXPECT_EQ(calls[1].record, reinterpret_cast<intptr_t>(first.instanceRecord));
+    EXPECT_EQ(first.instanceRecord->engineData, 0u);
+    EXPECT_EQ(first.instanceRecord->owner, &first);
+    // SetHostModule receives the module of the host code, not the engine.
+    HMODULE host = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
+    EXPECT_EQ(calls[2].args[0], reinterpret_cast<intptr_t>(host));
+    EXPECT_NE(calls[2].args[0], reinterpret_cast<intptr_t>(engine));
+    EXPECT_EQ(first.engineModule, engine);
+    EXPECT_NE(first.engineFunctions, nullptr);
+}
+
+TEST_F(ManagerLifecycle, LastDestroyShutsDownOnceAndTheNextCreateLoadsAgain) {
+    RecordingOwner& first = NewOwner();
+    RecordingOwner& second = NewOwner();
+    CreateInstance(first);
+    CreateInstance(second);
+    reset();
+    DestroyInstance(first);
+    EXPECT_EQ(Manager().EngineModule(), engine);
+    DestroyInstance(second);
+    EXPECT_EQ(Entries(), (EntryList{kDestroyInstance, kDestroyInstance, kShutdown}));
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    reset();
+    ASSERT_NE(CreateInstance(first), nullptr);
+    EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule}));
+}
+
+TEST_F(ManagerLifecycle, LastDestroyReleasesTheLibrary) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    DestroyInstance(owner);
+    FreeLibrary(engine);  // our own reference; the manager's must be gone already
+    engine = nullptr;
+    std::u16string file = EngineFile("recording");
+    HMODULE stillLoaded = nullptr;
+    EXPECT_FALSE(GetModuleHandleExW(0, AsWide(file.c_str()), &stillLoaded));
+    if (stillLoaded) FreeLibrary(stillLoaded);
+}
+
+TEST_F(ManagerLifecycle, MissingLibraryGivesNoInstanceAndTriesAgainNextTime) {
+    RecordingOwner& owner = NewOwner();
+    EXPECT_EQ(CreateInstance(owner, "no-such-engine"), nullptr);
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_TRUE(Entries().empty());
+    ASSERT_NE(CreateInstance(owner, "recording"), nullptr);
+    EXPECT_EQ(Manager().InstanceCount(), 1);
+}
+
+TEST_F(ManagerLifecycle, MissingEntryPointGivesNoInstanceAndNoLoadedLibrary) {
+    RecordingOwner& owner = NewOwner();
+    EXPECT_EQ(CreateInstance(owner, "recording-noentry"), nullptr);
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    EXPECT_EQ(Manager().EngineModule(), nullptr);
+}
+
+TEST_F(ManagerLifecycle, FailedInitialisationIsNeverCalledThroughAndIsRetried) {
+    RecordingOwner& owner = NewOwner();
+    std::u16string file = EngineFile("recording-failinit");
+    HMODULE failing = LoadLibraryW(AsWide(file.c_str()));
+    ASSERT_NE(failing, nullptr);
+    auto count = ProcAddress<RecordingCallCountFn>(failing, "RecordingEngine_CallCount");
+    auto getCall = ProcAddress<RecordingGetCallFn>(failing, "RecordingEngine_GetCall");
+    EXPECT_EQ(CreateInstance(owner, "recording-failinit"), nullptr);
+    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_EQ(CreateInstance(owner, "recording-failinit"), nullptr);
+    ASSERT_EQ(count(), 2);  // two initialisations, nothing else
+    RecordedCall call;
+    for (int i = 0; i < 2; ++i) {
+        getCall(i, &call);
+        EXPECT_EQ(call.entry, kRecordedInitialize);
+    }
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    FreeLibrary(failing);
+}

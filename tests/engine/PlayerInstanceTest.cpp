@@ -1,0 +1,170 @@
+// The host's calls into an engine instance.
+#include <cstring>
+
+#include "EngineFixture.h"
+
+using Instance = EngineTest;
+
+namespace {
+
+RecordedCall LastCall(const std::vector<RecordedCall>& calls) { return calls.empty() ? RecordedCall{} : calls.back(); }
+
+void FreeText(char* text) { EntryAs<service::Free>(VantraPlayerManager::Get(true)->Services().entries[kFree])(text); }
+
+}  // namespace
+
+TEST(InstanceWithoutEngine, EveryCallAnswersZeroWithoutTouchingTheTable) {
+    RecordingOwner owner;  // no record, no table
+    int32_t w = 5, h = 6;
+    RectWords words{{1, 2, 3, 4}};
+    int32_t pair[2] = {1, 2};
+    EXPECT_EQ(owner.StopPlay(), 0);
+    EXPECT_FALSE(owner.LoadMovie(1, "m", true));
+    EXPECT_EQ(owner.SetVariable("a", "b"), 0);
+    EXPECT_EQ(owner.GetVariable("a"), nullptr);
+    EXPECT_EQ(owner.GetMovieSize(&w, &h), 0);
+    EXPECT_EQ(w, 5);
+    EXPECT_FALSE(owner.DoPlay());
+    EXPECT_EQ(owner.SetMouseCapture(true), 0);
+    EXPECT_EQ(owner.UpdateCursor(), 0);
+    EXPECT_EQ(owner.SetModeValue(3), 0);
+    EXPECT_EQ(owner.CallFunction("x"), 0);
+    EXPECT_EQ(owner.CallFunction2("x"), nullptr);
+    RectWords rect = owner.GetRect();
+    EXPECT_EQ(std::memcmp(rect.words, RectWords{{0, 0, 0, 0}}.words, sizeof rect.words), 0);
+    EXPECT_EQ(owner.ViewCommand0() + owner.ViewCommand1() + owner.ViewCommand2(&words) + owner.ViewCommand3(1, pair) +
+                  owner.ViewCommand4(1, 2, 3, 4),
+              0);
+    EXPECT_EQ(owner.EngineCall36(1, 2), 0.0);
+    EXPECT_EQ(owner.EngineCall37(1, 2, 3.5), 0);
+    EXPECT_EQ(owner.EngineCall38() + owner.EngineCall74(), 0);
+    EXPECT_EQ(owner.EngineCall50(1, 2) + owner.EngineCall88(1) + owner.EngineCall10(true), 0);
+    owner.EngineCall82(1);
+    owner.EngineCall84();
+    EXPECT_EQ(owner.EngineCall6() + owner.EngineCall19(1, 2, 3) + owner.EngineCall86(), 0);
+}
+
+TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    EXPECT_TRUE(owner.LoadMovie(7, "file:///movie.vmv", true));
+    RecordedCall call = LastCall(Calls());
+    EXPECT_EQ(call.entry, kLoadMovie);
+    EXPECT_EQ(call.record, reinterpret_cast<intptr_t>(owner.instanceRecord));
+    EXPECT_EQ(call.args[0], 7);
+    EXPECT_EQ(call.args[1], 1);
+    EXPECT_STREQ(call.text[0], "file:///movie.vmv");
+    setResult(kLoadMovie, 5);
+    EXPECT_FALSE(owner.LoadMovie(7, "x", false));
+    EXPECT_EQ(LastCall(Calls()).args[1], 0);
+}
+
+TEST_F(Instance, GetRectReordersTheEnginesWords) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    setRectWords(1, 2, 3, 4);
+    RectWords rect = owner.GetRect();
+    EXPECT_EQ(rect.words[0], 2);
+    EXPECT_EQ(rect.words[1], 4);
+    EXPECT_EQ(rect.words[2], 1);
+    EXPECT_EQ(rect.words[3], 3);
+}
+
+TEST_F(Instance, CallFunction2GivesTheReplyOrNull) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    EXPECT_EQ(owner.CallFunction2("<invoke name=\"f\"/>"), nullptr);
+    EXPECT_STREQ(LastCall(Calls()).text[0], "<invoke name=\"f\"/>");
+    setTextResult(kCallFunction2, "<string>yes</string>");
+    char* reply = owner.CallFunction2("again");
+    ASSERT_NE(reply, nullptr);
+    EXPECT_STREQ(reply, "<string>yes</string>");
+    FreeText(reply);
+    setTextResult(kGetVariable, "42");
+    char* value = owner.GetVariable("answer");
+    ASSERT_NE(value, nullptr);
+    EXPECT_STREQ(value, "42");
+    FreeText(value);
+}
+
+TEST_F(Instance, BooleansAndBytesAreNormalised) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    owner.SetMouseCapture(true);
+    EXPECT_EQ(LastCall(Calls()).args[0], 1);
+    owner.EngineCall10(false);
+    EXPECT_EQ(LastCall(Calls()).args[0], 0);
+    setResult(kUpdateCursor, 0x1FF);
+    EXPECT_EQ(owner.UpdateCursor(), 0xFF);
+    owner.EngineCall50(1, 77);
+    EXPECT_EQ(LastCall(Calls()).args[0], 1);
+    EXPECT_EQ(LastCall(Calls()).args[1], 77);
+    EXPECT_EQ(owner.EngineCall37(1, 2, 2.25), 0);
+    EXPECT_EQ(LastCall(Calls()).number, 2.25);
+    setResult(36, 3);
+    EXPECT_EQ(owner.EngineCall36(1, 2), 3.5);
+}
+
+TEST_F(Instance, ViewCommandsShareOneEntry) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    RectWords words{{5, 6, 7, 8}};
+    int32_t pair[2] = {9, 10};
+    owner.ViewCommand2(&words);
+    owner.ViewCommand3(4, pair);
+    owner.ViewCommand3(4, nullptr);
+    auto calls = Calls();
+    ASSERT_GE(calls.size(), 3u);
+    const RecordedCall* last = &calls[calls.size() - 3];
+    EXPECT_EQ(last[0].entry, kViewCommand);
+    EXPECT_EQ(std::vector<intptr_t>(last[0].args, last[0].args + 5), (std::vector<intptr_t>{2, 5, 6, 7, 8}));
+    EXPECT_EQ(std::vector<intptr_t>(last[1].args, last[1].args + 5), (std::vector<intptr_t>{3, 4, 9, 10, 0}));
+    EXPECT_EQ(std::vector<intptr_t>(last[2].args, last[2].args + 5), (std::vector<intptr_t>{3, 4, 0, 0, 0}));
+}
+
+TEST_F(Instance, DoPlayReportsWhetherTheEngineReturned) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    setResult(kDoPlay, 17);
+    EXPECT_TRUE(owner.DoPlay());
+    setRaise(kDoPlay, kRaiseCppException);
+    EXPECT_FALSE(owner.DoPlay());
+    setRaise(kDoPlay, kRaiseNothing);
+    EXPECT_TRUE(owner.DoPlay());  // and the host goes on working
+}
+
+#ifdef _WIN32
+TEST_F(Instance, DoPlaySurvivesStructuredExceptions) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    setRaise(kDoPlay, kRaiseForeignCppException);
+    EXPECT_FALSE(owner.DoPlay());
+    setRaise(kDoPlay, kRaiseAccessViolation);
+    EXPECT_FALSE(owner.DoPlay());
+    setRaise(kDoPlay, kRaiseNothing);
+    EXPECT_TRUE(owner.DoPlay());
+    EXPECT_TRUE(owner.LoadMovie(1, "still working", false));
+}
+#endif
+
+TEST_F(Instance, EngineMayCallHostServicesFromInsideACall) {
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    struct Seen {
+        int32_t result = -1, width = 0, height = 0;
+    } seen;
+    setCallback(
+        kDoPlay,
+        [](InstanceRecord* record, HostServices* services, void* context) {
+            auto* s = static_cast<Seen*>(context);
+            s->result = EntryAs<service::GetWindowSize>(services->entries[kServiceGetWindowSize])(record, &s->width,
+                                                                                                  &s->height);
+        },
+        &seen);
+    EXPECT_TRUE(owner.DoPlay());
+    EXPECT_EQ(seen.result, 0);
+    EXPECT_EQ(seen.width, 640);
+    EXPECT_EQ(seen.height, 480);
+    ASSERT_EQ(owner.slotCalls.size(), 1u);
+    EXPECT_EQ(owner.slotCalls[0].slot, 0);
+}
