@@ -117,8 +117,19 @@ LRESULT CWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) {
         Detach();
         PostNcDestroy();  // may delete this
+        return result;
     }
+    DeleteIfPending();  // may delete this
     return result;
+}
+
+void CWnd::DeleteWhenSafe() {
+    deletePending_ = true;
+    DeleteIfPending();
+}
+
+void CWnd::DeleteIfPending() {
+    if (deletePending_ && CanDeleteNow()) delete this;
 }
 
 void CWnd::Attach(HWND hwnd) {

@@ -44,12 +44,21 @@ public:
     // sends included); a window must not be deleted while this is above 0.
     int MessageDepth() const { return messageDepth_; }
 
+    // Deletes the object now or, while it is busy (CanDeleteNow), as soon as
+    // it is not: code that handles a message may delete its own window.
+    void DeleteWhenSafe();
+
 protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // WM_COMMAND: routes the command; false lets default processing follow.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-    // Runs after WM_NCDESTROY, once the object is detached.
-    virtual void PostNcDestroy() {}
+    // Runs after WM_NCDESTROY, once the object is detached; by default it
+    // carries out a deletion that DeleteWhenSafe deferred.
+    virtual void PostNcDestroy() { DeleteIfPending(); }
+
+    virtual bool CanDeleteNow() const { return messageDepth_ == 0; }
+    // Deletes the object if a deletion is pending and allowed now.
+    void DeleteIfPending();
 
 private:
     struct CurrentMessage {
@@ -66,4 +75,5 @@ private:
     HWND hwnd_ = nullptr;
     CurrentMessage current_{};
     int messageDepth_ = 0;
+    bool deletePending_ = false;
 };

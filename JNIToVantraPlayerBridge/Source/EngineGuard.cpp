@@ -10,8 +10,10 @@ struct GuardedCall {
     bool threw;
 };
 
-// The C++ half: exceptions thrown by code built like ours.
-void CallCatchingCpp(void* argument) {
+// The C++ half: exceptions thrown by code built like ours. Neither half may be
+// inlined into the other or cloned: the scope below must stay alone in a
+// function without C++ handlers of its own.
+__attribute__((noinline, noipa)) void CallCatchingCpp(void* argument) {
     auto* guarded = static_cast<GuardedCall*>(argument);
     try {
         guarded->call(guarded->context);
@@ -32,7 +34,7 @@ extern "C" LONG GuardFilter(EXCEPTION_POINTERS*, void*) { return EXCEPTION_EXECU
 
 namespace {
 
-__attribute__((noinline)) bool CallInScope(void (*call)(void*), void* context) {
+__attribute__((noinline, noipa)) bool CallInScope(void (*call)(void*), void* context) {
     volatile bool completed = false;
     asm volatile(
         "\t.l_guard_start:\n"
@@ -91,7 +93,7 @@ EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, void* frame
     __builtin_longjmp(static_cast<GuardFrame*>(frame)->jump, 1);
 }
 
-__attribute__((noinline)) bool CallInFrame(void (*call)(void*), void* context) {
+__attribute__((noinline, noipa)) bool CallInFrame(void (*call)(void*), void* context) {
     GuardFrame guard;
     guard.registration.Next = ChainHead();
     guard.registration.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(&GuardHandler);

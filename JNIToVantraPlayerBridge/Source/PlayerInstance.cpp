@@ -1,5 +1,8 @@
 #include "PlayerInstance.h"
 
+#include <cstdlib>
+
+#include "ComponentExchange.h"
 #include "EngineGuard.h"
 
 int32_t PlayerInstance::StopPlay() { return Call<int32_t>(kStopPlay); }
@@ -20,8 +23,13 @@ int32_t PlayerInstance::GetMovieSize(int32_t* width, int32_t* height) {
 }
 
 bool PlayerInstance::DoPlay() {
-    if (!instanceRecord) return false;
-    return CallGuarded([this] { Call<int32_t>(kDoPlay); });
+    if (!instanceRecord || !engineFunctions || !engineFunctions->entries[kDoPlay]) return false;
+    // Counted by hand: a structured exception skips the destructors of the
+    // frames it unwinds on 32-bit Windows.
+    ++engineCallDepth;
+    bool returned = CallGuarded([this] { Uncounted<int32_t>(kDoPlay); });
+    EndEngineCall();
+    return returned;
 }
 
 int32_t PlayerInstance::SetMouseCapture(bool captured) {
@@ -38,6 +46,22 @@ char* PlayerInstance::CallFunction2(const char* request) {
     char* reply = nullptr;
     Call<int32_t>(kCallFunction2, request, &reply);
     return reply;
+}
+
+ComponentParameter* PlayerInstance::GetComponentParameters(int32_t identifier, int32_t* count) {
+    if (!instanceRecord) return nullptr;
+    int32_t reported = 0;
+    auto* descriptors = Call<ComponentParameterDesc*>(kGetComponentParameters, identifier, &reported);
+    // What the engine hands over came from the Allocate service's heap.
+    ComponentParameter* parameters = ReadComponentParameters(descriptors, &reported, &std::free);
+    if (count) *count = reported;
+    return parameters;
+}
+
+int32_t PlayerInstance::SetComponentParameters(int32_t identifier, const ComponentParameter& parameter) {
+    if (!instanceRecord) return 0;
+    ComponentParameterDescription description(parameter);
+    return Call<int32_t>(kSetComponentParameters, identifier, description.Get());
 }
 
 RectWords PlayerInstance::GetRect() {

@@ -9,6 +9,8 @@
 
 #include "EngineContract.h"
 
+struct ComponentParameter;
+
 struct RectWords {
     int32_t words[4];
 };
@@ -53,6 +55,12 @@ public:
     int32_t SetModeValue(int32_t value);
     int32_t CallFunction(const char* request);
     char* CallFunction2(const char* request);  // the caller frees the reply with the Free service
+
+    // Component parameters. The array returned is the caller's (delete[]);
+    // null when there are none, with *count then 0 (not written without an
+    // engine instance).
+    ComponentParameter* GetComponentParameters(int32_t identifier, int32_t* count);
+    int32_t SetComponentParameters(int32_t identifier, const ComponentParameter& parameter);
 
     // ---- calls with the engine's shapes that the host does not use ----
     int32_t EngineCall6();
@@ -125,13 +133,45 @@ public:
     InstanceRecord* instanceRecord = nullptr;
     EngineFunctions* engineFunctions = nullptr;
 
+    // How many calls into the engine are in progress for this instance.
+    int EngineCallDepth() const { return engineCallDepth; }
+
 protected:
+    // Runs when the outermost call into the engine has returned; the owner
+    // may finish a destruction it had to defer (and may delete itself).
+    virtual void OnEngineCallsReturned() {}
+
     // Calls entry `index` as Result(record, args...), or returns Result{} when
     // there is no engine instance or the engine left the entry empty.
     template <typename Result, typename... Args>
     Result Call(int index, Args... args) {
         if (!instanceRecord || !engineFunctions || !engineFunctions->entries[index]) return Result();
+        EngineCallScope scope(*this);
+        return Uncounted<Result>(index, args...);
+    }
+
+private:
+    class EngineCallScope {
+    public:
+        explicit EngineCallScope(PlayerInstance& instance) : instance_(instance) { ++instance_.engineCallDepth; }
+        ~EngineCallScope() { instance_.EndEngineCall(); }
+        EngineCallScope(const EngineCallScope&) = delete;
+        EngineCallScope& operator=(const EngineCallScope&) = delete;
+
+    private:
+        PlayerInstance& instance_;
+    };
+
+    template <typename Result, typename... Args>
+    Result Uncounted(int index, Args... args) {
         using Entry = Result(ENGINE_CDECL*)(InstanceRecord*, Args...);
         return EntryAs<Entry>(engineFunctions->entries[index])(instanceRecord, args...);
     }
+
+    // The last thing a call does: the hook may delete this object.
+    void EndEngineCall() {
+        if (--engineCallDepth == 0) OnEngineCallsReturned();
+    }
+
+    int engineCallDepth = 0;
 };

@@ -5,9 +5,11 @@
 // Allocate service, as the contract requires.
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "ComponentExchange.h"
 #include "EngineContract.h"
 #include "RecordingEngineControl.h"
 
@@ -33,6 +35,8 @@ struct EngineState {
     std::vector<RecordedCall> calls;
     EntryBehaviour behaviours[EngineFunctions::kCount];
     int32_t rectWords[4] = {0, 0, 0, 0};
+    void* componentReply = nullptr;
+    int32_t componentCount = 0;
 };
 
 EngineState& State() {
@@ -40,10 +44,12 @@ EngineState& State() {
     return state;
 }
 
+constexpr size_t kTextRoom = sizeof(RecordedCall::text[0]);
+
 void CopyText(char* target, const char* text) {
     if (!text) return;
-    std::strncpy(target, text, 127);
-    target[127] = 0;
+    std::strncpy(target, text, kTextRoom - 1);
+    target[kTextRoom - 1] = 0;
 }
 
 void Raise(int32_t kind) {
@@ -87,10 +93,23 @@ char* AllocatedText(const EntryBehaviour& behaviour) {
     return copy;
 }
 
-// Any entry without a shape of its own: up to five words after the record.
+// Any entry without a shape of its own: up to five 32-bit words after the
+// record (the upper half of a 64-bit slot holding a word is undefined).
 template <int N>
-intptr_t ENGINE_CDECL Generic(InstanceRecord* record, intptr_t a, intptr_t b, intptr_t c, intptr_t d, intptr_t e) {
+intptr_t ENGINE_CDECL Generic(InstanceRecord* record, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) {
     return Enter(N, record, {a, b, c, d, e}).result;
+}
+
+intptr_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) {
+    return Enter(kHandleEvent, record, {event[0], event[1], event[2]}).result;
+}
+
+intptr_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, void* info) {
+    return Enter(kSetBackBuffer, record, {reinterpret_cast<intptr_t>(info)}).result;
+}
+
+intptr_t ENGINE_CDECL SetHostModule(InstanceRecord* record, HMODULE module) {
+    return Enter(kSetHostModule, record, {reinterpret_cast<intptr_t>(module)}).result;
 }
 
 void ENGINE_CDECL Shutdown() { Enter(kShutdown, nullptr, {}); }
@@ -143,6 +162,33 @@ intptr_t ENGINE_CDECL EngineCall50(InstanceRecord* record, uint8_t flag, int32_t
     return Enter(50, record, {flag, word}).result;
 }
 
+std::string Joined(char* const* texts, int32_t count) {
+    std::string joined;
+    for (int32_t i = 0; texts && i < count; ++i) joined += (i ? "|" : "") + std::string(texts[i] ? texts[i] : "");
+    return joined;
+}
+
+intptr_t ENGINE_CDECL SetComponentParameters(InstanceRecord* record, int32_t identifier,
+                                             ComponentParameterDesc* descriptor) {
+    std::string values = Joined(descriptor->values, descriptor->values ? descriptor->count : 0);
+    std::string keys = Joined(descriptor->keys, descriptor->keys ? descriptor->count : 0);
+    const EntryBehaviour& behaviour = Enter(kSetComponentParameters, record,
+                                            {identifier, descriptor->kind, descriptor->count, descriptor->selectedIndex,
+                                             descriptor->keys == nullptr && descriptor->values == nullptr},
+                                            descriptor->name, values.c_str());
+    CopyText(State().calls.back().keysJoined, keys.c_str());
+    return behaviour.result;
+}
+
+void* ENGINE_CDECL GetComponentParameters(InstanceRecord* record, int32_t identifier, int32_t* count) {
+    Enter(kGetComponentParameters, record, {identifier});
+    EngineState& state = State();
+    *count = state.componentCount;
+    void* reply = state.componentReply;
+    state.componentReply = nullptr;
+    return reply;
+}
+
 intptr_t ENGINE_CDECL EngineCall88(InstanceRecord* record, uint8_t byte) { return Enter(88, record, {byte}).result; }
 
 template <typename Function>
@@ -174,6 +220,9 @@ RECORDING_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* serv
     state.calls.push_back(call);
     FillGeneric(functions, std::make_integer_sequence<int, EngineFunctions::kCount>());
     functions->entries[kShutdown] = AsEntry(&Shutdown);
+    functions->entries[kHandleEvent] = AsEntry(&HandleEvent);
+    functions->entries[kSetBackBuffer] = AsEntry(&SetBackBuffer);
+    functions->entries[kSetHostModule] = AsEntry(&SetHostModule);
     functions->entries[kGetRect] = AsEntry(&GetRect);
     functions->entries[kLoadMovie] = AsEntry(&LoadMovie);
     functions->entries[kSetVariable] = AsEntry(&SetVariable);
@@ -185,6 +234,8 @@ RECORDING_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* serv
     functions->entries[37] = AsEntry(&EngineCall37);
     functions->entries[50] = AsEntry(&EngineCall50);
     functions->entries[88] = AsEntry(&EngineCall88);
+    functions->entries[kSetComponentParameters] = AsEntry(&SetComponentParameters);
+    functions->entries[kGetComponentParameters] = AsEntry(&GetComponentParameters);
 #ifdef RECORDING_FAIL_INIT
     return 1;
 #else
@@ -232,4 +283,9 @@ RECORDING_EXPORT void RecordingEngine_SetCallback(int32_t entry, RecordingCallba
 RECORDING_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
     int32_t* words = State().rectWords;
     words[0] = a, words[1] = b, words[2] = c, words[3] = d;
+}
+
+RECORDING_EXPORT void RecordingEngine_SetComponentReply(void* descriptors, int32_t count) {
+    State().componentReply = descriptors;
+    State().componentCount = count;
 }

@@ -16,7 +16,11 @@ struct RecordedCall {
     intptr_t record;    // the InstanceRecord address, 0 for none
     intptr_t args[5];   // the words after the record
     double number;      // a floating-point argument (entry 37)
-    char text[2][128];  // text arguments, in order
+    char text[2][256];  // text arguments, in order
+    // Entry 69 records its descriptor: args are the identifier, kind, count,
+    // selected index and whether both arrays were null; text[0] is the name,
+    // text[1] the values joined by "|", keysJoined the keys joined likewise.
+    char keysJoined[256];
 };
 
 // What an entry does when called, besides recording.
@@ -37,3 +41,5 @@ typedef void (*RecordingSetTextResultFn)(int32_t entry, const char* text);
 typedef void (*RecordingSetRaiseFn)(int32_t entry, int32_t raise);
 typedef void (*RecordingSetCallbackFn)(int32_t entry, RecordingCallback callback, void* context);
 typedef void (*RecordingSetRectWordsFn)(int32_t a, int32_t b, int32_t c, int32_t d);
+// What entry 70 hands back next: the array and the count it reports.
+typedef void (*RecordingSetComponentReplyFn)(void* descriptors, int32_t count);

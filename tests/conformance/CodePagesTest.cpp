@@ -35,6 +35,12 @@ TEST(CodePages, Windows1252RoundTripsIncludingItsSpecialRange) {
     EXPECT_EQ(ToBytes(CP_ACP, text), bytes);
 }
 
+TEST(CodePages, TheThreadsAnsiCodePageIsWindows1252Too) {
+    WCHAR euro[2];
+    ASSERT_EQ(MultiByteToWideChar(CP_THREAD_ACP, 0, "\x80", -1, euro, 2), 2);
+    EXPECT_EQ(euro[0], 0x20AC);
+}
+
 TEST(CodePages, UnmappableCharactersBecomeTheDefaultCharacter) {
     BOOL usedDefault = FALSE;
     EXPECT_EQ(ToBytes(CP_ACP, u"a\u4E2Db", &usedDefault), "a?b");

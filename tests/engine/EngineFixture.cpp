@@ -42,41 +42,22 @@ void RecordingOwner::FlushPainting() {
     if (throwFromSlots) throw std::runtime_error("flush");
 }
 
-std::u16string EngineTest::FolderText(const char* engine) {
-    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
-    WCHAR buffer[1024];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
-    std::u16string path(AsUtf16(buffer), length);
-    std::u16string tests = path.substr(0, path.find_last_of(u"\\/"));
-    std::u16string root = tests.substr(0, tests.find_last_of(u"\\/"));
-    std::string name(engine);
-    return u"/" + root + u"/engines/" + std::u16string(name.begin(), name.end()) + u"/";
-}
-
-std::u16string EngineTest::EngineFile(const char* engine) {
-    return VantraPlayerManager::EnginePath(FolderText(engine));
-}
-
 void EngineTest::SetUp() {
-    std::u16string file = EngineFile("recording");
-    engine = LoadLibraryW(AsWide(file.c_str()));
-    ASSERT_NE(engine, nullptr) << "the recording engine must be built";
-    reset = ProcAddress<RecordingResetFn>(engine, "RecordingEngine_Reset");
-    callCount = ProcAddress<RecordingCallCountFn>(engine, "RecordingEngine_CallCount");
-    getCall = ProcAddress<RecordingGetCallFn>(engine, "RecordingEngine_GetCall");
-    setResult = ProcAddress<RecordingSetResultFn>(engine, "RecordingEngine_SetResult");
-    setTextResult = ProcAddress<RecordingSetTextResultFn>(engine, "RecordingEngine_SetTextResult");
-    setRaise = ProcAddress<RecordingSetRaiseFn>(engine, "RecordingEngine_SetRaise");
-    setCallback = ProcAddress<RecordingSetCallbackFn>(engine, "RecordingEngine_SetCallback");
-    setRectWords = ProcAddress<RecordingSetRectWordsFn>(engine, "RecordingEngine_SetRectWords");
-    ASSERT_TRUE(reset && callCount && getCall && setResult && setTextResult && setRaise && setCallback && setRectWords);
-    reset();
+    client = std::make_unique<RecordingEngineClient>();
+    ASSERT_TRUE(client->Loaded()) << "the recording engine must be built";
+    engine = client->Module();
+    reset = client->reset;
+    setResult = client->setResult;
+    setTextResult = client->setTextResult;
+    setRaise = client->setRaise;
+    setCallback = client->setCallback;
+    setRectWords = client->setRectWords;
 }
 
 void EngineTest::TearDown() {
     // Leave the manager idle for the next test.
     for (RecordingOwner* owner : std::vector<RecordingOwner*>(live)) DestroyInstance(*owner);
-    if (engine) FreeLibrary(engine);
+    client.reset();
 }
 
 InstanceRecord* EngineTest::CreateInstance(RecordingOwner& owner, const char* engineName) {
@@ -90,16 +71,4 @@ void EngineTest::DestroyInstance(RecordingOwner& owner) {
     Manager().DestroyPlayerInstance(owner.instanceRecord);
     owner.instanceRecord = nullptr;
     live.erase(std::remove(live.begin(), live.end(), &owner), live.end());
-}
-
-std::vector<RecordedCall> EngineTest::Calls() const {
-    std::vector<RecordedCall> calls(static_cast<size_t>(callCount()));
-    for (size_t i = 0; i < calls.size(); ++i) getCall(static_cast<int32_t>(i), &calls[i]);
-    return calls;
-}
-
-std::vector<int32_t> EngineTest::Entries() const {
-    std::vector<int32_t> entries;
-    for (const RecordedCall& call : Calls()) entries.push_back(call.entry);
-    return entries;
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <PlayerInstance.h>
+#include <RecordingEngineClient.h>
 #include <RecordingEngineControl.h>
 #include <VantraPlayerManager.h>
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,10 +51,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The folder text for an engine folder ("recording", "recording-failinit",
-    // ...), with the leading character the manager drops.
-    static std::u16string FolderText(const char* engine);
-    static std::u16string EngineFile(const char* engine);
+    static std::u16string FolderText(const char* engine) { return RecordingEngineClient::FolderText(engine); }
+    static std::u16string EngineFile(const char* engine) { return RecordingEngineClient::EngineFile(engine); }
 
     VantraPlayerManager& Manager() { return *VantraPlayerManager::Get(true); }
     // An owner that outlives every instance the test leaves behind.
@@ -60,10 +60,11 @@ protected:
     InstanceRecord* CreateInstance(RecordingOwner& owner, const char* engine = "recording");
     void DestroyInstance(RecordingOwner& owner);
 
-    std::vector<RecordedCall> Calls() const;
-    std::vector<int32_t> Entries() const;  // the entry numbers, in order
+    std::vector<RecordedCall> Calls() const { return client->Calls(); }
+    std::vector<int32_t> Entries() const { return client->Entries(); }
 
-    HMODULE engine = nullptr;  // our own reference, which keeps the record alive
+    std::unique_ptr<RecordingEngineClient> client;
+    HMODULE engine = nullptr;  // the client's module, while it is loaded
     RecordingResetFn reset = nullptr;
     RecordingSetResultFn setResult = nullptr;
     RecordingSetTextResultFn setTextResult = nullptr;
@@ -72,8 +73,6 @@ protected:
     RecordingSetRectWordsFn setRectWords = nullptr;
 
 private:
-    RecordingCallCountFn callCount = nullptr;
-    RecordingGetCallFn getCall = nullptr;
     std::vector<RecordingOwner*> live;
     std::deque<RecordingOwner> owners;  // destroyed after TearDown has destroyed the instances
 };

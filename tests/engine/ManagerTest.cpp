@@ -61,7 +61,7 @@ TEST_F(ManagerLifecycle, LastDestroyReleasesTheLibrary) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
     DestroyInstance(owner);
-    FreeLibrary(engine);  // our own reference; the manager's must be gone already
+    client->Unload();  // our own reference; the manager's must be gone already
     engine = nullptr;
     std::u16string file = EngineFile("recording");
     HMODULE stillLoaded = nullptr;

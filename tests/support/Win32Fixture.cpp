@@ -32,11 +32,14 @@ void Win32Fixture::SetUp() {
     RegisterOnce(kRecordingClass, &Win32Fixture::RecordingProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, nullptr);
 #ifdef _WIN32
     RegisterOnce(kTopLevelClass, &DefWindowProcW, 0, nullptr);
-    HINSTANCE module = ModuleOfAddress(reinterpret_cast<const void*>(&RegisterOnce));
-    topLevel = CreateWindowExW(0, AsWide(kTopLevelClass), AsWide(u"conformance"), WS_POPUP | WS_VISIBLE, kTopLeft,
-                               kTopLeft, 400, 300, nullptr, nullptr, module, nullptr);
-    (void)kTopLevelClass;
-    SetForegroundWindow(topLevel);
+    static HWND sharedTopLevel = nullptr;
+    if (!IsWindow(sharedTopLevel)) {
+        HINSTANCE module = ModuleOfAddress(reinterpret_cast<const void*>(&RegisterOnce));
+        sharedTopLevel = CreateWindowExW(0, AsWide(kTopLevelClass), AsWide(u"conformance"), WS_POPUP | WS_VISIBLE,
+                                         kTopLeft, kTopLeft, 400, 300, nullptr, nullptr, module, nullptr);
+        SetForegroundWindow(sharedTopLevel);
+    }
+    topLevel = sharedTopLevel;
 #else
     (void)kTopLevelClass;
     headless::Reset();
@@ -49,7 +52,13 @@ void Win32Fixture::SetUp() {
 
 void Win32Fixture::TearDown() {
     onMessage = nullptr;
+#ifdef _WIN32
+    // The top-level window stays for the next test of the process: under
+    // Wine, hiding a top-level window can wait seconds for the X server.
+    while (HWND child = GetWindow(topLevel, GW_CHILD)) DestroyWindow(child);
+#else
     if (IsWindow(topLevel)) DestroyWindow(topLevel);
+#endif
     Pump();
     current = nullptr;
 }

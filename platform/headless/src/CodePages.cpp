@@ -14,6 +14,11 @@ constexpr char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 
                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The ANSI code pages, of the system and of the thread, are Windows-1252.
+bool IsSupported(UINT codePage) {
+    return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == 1252 || codePage == CP_UTF8;
+}
+
 char16_t FromWindows1252(unsigned char byte) {
     return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : static_cast<char16_t>(byte);
 }
@@ -128,7 +133,7 @@ extern "C" UINT GetACP() { return 1252; }
 
 extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLength, LPWSTR dst, int dstLength) {
     if (!src || srcLength == 0 || srcLength < -1 || dstLength < 0 || (dstLength > 0 && !dst) ||
-        (codePage != CP_ACP && codePage != 1252 && codePage != CP_UTF8)) {
+        !IsSupported(codePage)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -151,8 +156,7 @@ extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int s
 extern "C" int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int srcLength, LPSTR dst, int dstLength,
                                    LPCSTR defaultChar, LPBOOL usedDefaultChar) {
     if (!src || srcLength == 0 || srcLength < -1 || dstLength < 0 || (dstLength > 0 && !dst) ||
-        (codePage != CP_ACP && codePage != 1252 && codePage != CP_UTF8) ||
-        (codePage == CP_UTF8 && (defaultChar || usedDefaultChar))) {
+        !IsSupported(codePage) || (codePage == CP_UTF8 && (defaultChar || usedDefaultChar))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

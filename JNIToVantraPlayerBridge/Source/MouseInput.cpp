@@ -1,0 +1,33 @@
+#include "MouseInput.h"
+
+#include <cstdio>
+
+namespace {
+constexpr size_t kInvocationBuffer = 256;  // the longest text, with 16-bit coordinates, fits
+
+const char* Flag(bool down) { return down ? "<true/>" : "<false/>"; }
+}  // namespace
+
+InputEvent PointerEvent(InputEvent::Type type, int x, int y) {
+    return InputEvent{type, static_cast<uint32_t>(x), static_cast<uint32_t>(y)};
+}
+
+InputEvent MenuCommandEvent(uint32_t commandId) { return InputEvent{InputEvent::MenuCommand, commandId & 0xFFFF, 0}; }
+
+InputEvent WheelEvent(int delta, bool ctrlDown, int x, int y) {
+    uint32_t clicks = static_cast<uint32_t>(delta / 120) & 0xFFFF;  // C++ division truncates toward zero
+    uint32_t packedPoint = ((static_cast<uint32_t>(y) & 0xFFFF) << 16) | (static_cast<uint32_t>(x) & 0xFFFF);
+    return InputEvent{InputEvent::MouseWheel, clicks | (ctrlDown ? 0x10000u : 0u), packedPoint};
+}
+
+std::string MouseInvocation(const char* name, int x, int y, ModifierKeys keys) {
+    char text[kInvocationBuffer];
+    std::snprintf(text, sizeof text,
+                  "<invoke name=\"%s\"><arguments><number>%d</number><number>%d</number>%s%s%s</arguments></invoke>",
+                  name, x, y, Flag(keys.ctrl), Flag(keys.shift), Flag(keys.alt));
+    return text;
+}
+
+std::string PlainInvocation(const char* name) {
+    return std::string("<invoke name=\"") + name + "\"><arguments></arguments></invoke>";
+}

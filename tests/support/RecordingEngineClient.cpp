@@ -1,0 +1,61 @@
+#include "RecordingEngineClient.h"
+
+#include <VantraPlayerManager.h>
+
+RecordingEngineClient::RecordingEngineClient(const char* engine) {
+    std::u16string file = EngineFile(engine);
+    module = LoadLibraryW(AsWide(file.c_str()));
+    if (!module) return;
+    reset = ProcAddress<RecordingResetFn>(module, "RecordingEngine_Reset");
+    callCount = ProcAddress<RecordingCallCountFn>(module, "RecordingEngine_CallCount");
+    getCall = ProcAddress<RecordingGetCallFn>(module, "RecordingEngine_GetCall");
+    setResult = ProcAddress<RecordingSetResultFn>(module, "RecordingEngine_SetResult");
+    setTextResult = ProcAddress<RecordingSetTextResultFn>(module, "RecordingEngine_SetTextResult");
+    setRaise = ProcAddress<RecordingSetRaiseFn>(module, "RecordingEngine_SetRaise");
+    setCallback = ProcAddress<RecordingSetCallbackFn>(module, "RecordingEngine_SetCallback");
+    setRectWords = ProcAddress<RecordingSetRectWordsFn>(module, "RecordingEngine_SetRectWords");
+    setComponentReply = ProcAddress<RecordingSetComponentReplyFn>(module, "RecordingEngine_SetComponentReply");
+    if (reset) reset();
+}
+
+RecordingEngineClient::~RecordingEngineClient() { Unload(); }
+
+void RecordingEngineClient::Unload() {
+    if (module) FreeLibrary(module);
+    module = nullptr;
+}
+
+std::u16string RecordingEngineClient::FolderText(const char* engine) {
+    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
+    WCHAR buffer[1024];
+    DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
+    std::u16string path(AsUtf16(buffer), length);
+    std::u16string tests = path.substr(0, path.find_last_of(u"\\/"));
+    std::u16string root = tests.substr(0, tests.find_last_of(u"\\/"));
+    std::string name(engine);
+    return u"/" + root + u"/engines/" + std::u16string(name.begin(), name.end()) + u"/";
+}
+
+std::u16string RecordingEngineClient::EngineFile(const char* engine) {
+    return VantraPlayerManager::EnginePath(FolderText(engine));
+}
+
+std::vector<RecordedCall> RecordingEngineClient::Calls() const {
+    std::vector<RecordedCall> calls(static_cast<size_t>(callCount()));
+    for (size_t i = 0; i < calls.size(); ++i) getCall(static_cast<int32_t>(i), &calls[i]);
+    return calls;
+}
+
+std::vector<int32_t> RecordingEngineClient::Entries() const {
+    std::vector<int32_t> entries;
+    for (const RecordedCall& call : Calls()) entries.push_back(call.entry);
+    return entries;
+}
+
+std::vector<RecordedCall> RecordingEngineClient::CallsOf(int32_t entry) const {
+    std::vector<RecordedCall> calls;
+    for (const RecordedCall& call : Calls()) {
+        if (call.entry == entry) calls.push_back(call);
+    }
+    return calls;
+}

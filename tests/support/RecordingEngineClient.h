@@ -1,0 +1,45 @@
+// The test's own handle on the recording engine: it keeps the engine loaded
+// (so its record survives the host's loads and releases) and reaches its
+// controls.
+#pragma once
+
+#include <Platform.h>
+#include <RecordingEngineControl.h>
+
+#include <string>
+#include <vector>
+
+class RecordingEngineClient {
+public:
+    // Loads the engine of the given folder under build/<preset>/engines.
+    explicit RecordingEngineClient(const char* engine = "recording");
+    ~RecordingEngineClient();
+    RecordingEngineClient(const RecordingEngineClient&) = delete;
+    RecordingEngineClient& operator=(const RecordingEngineClient&) = delete;
+
+    bool Loaded() const { return module && reset; }
+    HMODULE Module() const { return module; }
+    void Unload();
+
+    // The folder text the host is given (with the leading character it drops).
+    static std::u16string FolderText(const char* engine);
+    static std::u16string EngineFile(const char* engine);
+
+    std::vector<RecordedCall> Calls() const;
+    std::vector<int32_t> Entries() const;
+    // The calls of one entry, in order.
+    std::vector<RecordedCall> CallsOf(int32_t entry) const;
+
+    RecordingResetFn reset = nullptr;
+    RecordingSetResultFn setResult = nullptr;
+    RecordingSetTextResultFn setTextResult = nullptr;
+    RecordingSetRaiseFn setRaise = nullptr;
+    RecordingSetCallbackFn setCallback = nullptr;
+    RecordingSetRectWordsFn setRectWords = nullptr;
+    RecordingSetComponentReplyFn setComponentReply = nullptr;
+
+private:
+    HMODULE module = nullptr;
+    RecordingCallCountFn callCount = nullptr;
+    RecordingGetCallFn getCall = nullptr;
+};

@@ -1,0 +1,325 @@
+// The host window's lifecycle, back buffer, painting and engine services.
+#include <cstring>
+
+#include "WindowFixture.h"
+
+#ifndef _WIN32
+#include <headless_control.h>
+#endif
+
+using HostWindow = WindowTest;
+using EntryList = std::vector<int32_t>;
+
+namespace {
+
+const BackBufferInfo* Published(const RecordedCall& call) {
+    return reinterpret_cast<const BackBufferInfo*>(call.args[0]);
+}
+
+template <typename Signature>
+Signature Service(int index) {
+    return EntryAs<Signature>(VantraPlayerManager::Get(true)->Services().entries[index]);
+}
+
+}  // namespace
+
+TEST_F(HostWindow, CreationMakesAHiddenChildWithAnEngineInstanceAndABackBuffer) {
+    CPlayerWnd* window = CreatePlayer();
+    ASSERT_NE(window, nullptr);
+    HWND hwnd = window->GetSafeHwnd();
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 100);
+    EXPECT_EQ(client.bottom, 100);
+    ASSERT_NE(window->GetInstanceRecord(), nullptr);
+    // The back buffer is built in the creation message and again for the
+    // size message that creation sends.
+    EXPECT_EQ(engine->Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule, kDetachBackBuffer,
+                                            kSetBackBuffer, kSetModeValue, kDetachBackBuffer, kSetBackBuffer}));
+    EXPECT_EQ(CallsOf(kSetModeValue)[0].args[0], 0);
+    const BackBufferInfo& info = window->PublishedBackBuffer();
+    EXPECT_EQ(Published(CallsOf(kSetBackBuffer)[0]), &info);
+    EXPECT_EQ(info.width, 100);
+    EXPECT_EQ(info.height, 100);
+    EXPECT_EQ(info.bitsPerPixel, 32);
+    EXPECT_EQ(info.bytesPerRow, 400);
+    EXPECT_EQ(info.bottomUp, 0);
+    EXPECT_EQ(info.pixelFormat, 7);
+    EXPECT_EQ(info.colorCount, 0);
+    EXPECT_NE(info.colorTable, nullptr);
+    EXPECT_EQ(info.pixels, window->BackBufferPixels());
+    EXPECT_NE(info.pixels, nullptr);
+}
+
+TEST_F(HostWindow, ResizingRebuildsTheBackBufferOnlyForNonEmptySizeChanges) {
+    CPlayerWnd* window = CreatePlayer();
+    engine->reset();
+    Place(window, 0, 0, 101, 50);
+    EXPECT_EQ(engine->Entries(), (EntryList{kDetachBackBuffer, kSetBackBuffer}));
+    const BackBufferInfo& info = window->PublishedBackBuffer();
+    EXPECT_EQ(info.width, 104);
+    EXPECT_EQ(info.height, 50);
+    EXPECT_EQ(info.bytesPerRow, 416);
+    engine->reset();
+    MoveWindow(window->GetSafeHwnd(), 20, 30, 101, 50, TRUE);  // moved, same size
+    MoveWindow(window->GetSafeHwnd(), 20, 30, 0, 50, TRUE);    // empty
+    EXPECT_TRUE(CallsOf(kSetBackBuffer).empty());
+    EXPECT_EQ(window->PublishedBackBuffer().width, 104);
+}
+
+TEST_F(HostWindow, AnImpossibleSizeLeavesTheWindowWorkingWithoutBackBuffer) {
+    CPlayerWnd* window = CreatePlayer();
+    engine->reset();
+    Place(window, 0, 0, 30000, 30000);  // 3.6 GB of pixels
+    EXPECT_EQ(window->BackBufferPixels(), nullptr);
+    EXPECT_EQ(window->GetBackBufferBitmap(), nullptr);
+    EXPECT_EQ(engine->Entries(), (EntryList{kDetachBackBuffer}));  // no buffer is announced
+    void* pixels = nullptr;
+    EXPECT_EQ(window->LockBackBuffer(&pixels), 1);
+    EXPECT_EQ(window->BlitRect(0, 0, 10, 10), 0);
+    MoveWindow(window->GetSafeHwnd(), 0, 0, 64, 32, TRUE);
+    EXPECT_NE(window->BackBufferPixels(), nullptr);
+    EXPECT_EQ(window->PublishedBackBuffer().width, 64);
+}
+
+TEST_F(HostWindow, WithoutEngineTheWindowPaintsWhiteAndSurvives) {
+    CPlayerWnd* window = CreatePlayer("no-such-engine");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->GetInstanceRecord(), nullptr);
+    Place(window, 10, 10, 60, 40);
+    Pump();
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 5, 5), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 59, 39), RGB(255, 255, 255));
+    Place(window, 10, 10, 80, 50);
+    Pump();
+    EXPECT_TRUE(engine->Calls().empty());
+}
+
+TEST_F(HostWindow, DrawAreaHandsTopLeftBottomRight) {
+    CPlayerWnd* window = CreatePlayer();
+    engine->reset();
+    window->DrawArea(AreaRect{10, 110, 20, 220});
+    auto paints = CallsOf(kPaintArea);
+    ASSERT_EQ(paints.size(), 1u);
+    EXPECT_EQ(std::vector<intptr_t>(paints[0].args, paints[0].args + 4), (std::vector<intptr_t>{20, 10, 220, 110}));
+}
+
+TEST_F(HostWindow, PaintingAsksTheEngineForTheInvalidArea) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 200, 150);
+    Pump();
+    engine->reset();
+    window->InvalidateArea(5, 10, 50, 100);  // top, left, bottom, right
+    RECT update;
+    ASSERT_TRUE(GetUpdateRect(window->GetSafeHwnd(), &update, FALSE));
+    EXPECT_EQ(update.left, 10);
+    EXPECT_EQ(update.top, 5);
+    EXPECT_EQ(update.right, 100);
+    EXPECT_EQ(update.bottom, 50);
+    ASSERT_TRUE(PumpUntil([&] { return !CallsOf(kPaintArea).empty(); }));
+    RecordedCall paint = CallsOf(kPaintArea)[0];
+    EXPECT_EQ(std::vector<intptr_t>(paint.args, paint.args + 4), (std::vector<intptr_t>{5, 10, 50, 100}));
+    EXPECT_EQ(window->DcUseCount(), 0);
+}
+
+namespace {
+
+// An engine that paints: fills its back buffer with a colour through the
+// lock, then copies one rectangle to the window, noting the DC use count
+// around the copy.
+struct PaintingEngine {
+    CPlayerWnd* window;
+    uint32_t color;
+    RECT blit;
+    int useBefore = -1;
+    int useDuring = -1;
+    int useAfter = -1;
+};
+
+void PaintThroughServices(InstanceRecord* record, HostServices*, void* context) {
+    auto* engine = static_cast<PaintingEngine*>(context);
+    void* pixels = nullptr;
+    ASSERT_EQ(Service<service::LockBackBuffer>(kServiceLockBackBuffer)(record, &pixels), 0);
+    const BackBufferInfo& info = engine->window->PublishedBackBuffer();
+    for (int i = 0; i < info.width * info.height; ++i) static_cast<uint32_t*>(pixels)[i] = engine->color;
+    Service<service::RecordOnly>(kServiceUnlockBackBuffer)(record);
+    engine->useBefore = engine->window->DcUseCount();
+    const RECT& r = engine->blit;
+    Service<service::FourWords>(kServiceBlitRect)(record, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    engine->useAfter = engine->window->DcUseCount();
+}
+
+}  // namespace
+
+TEST_F(HostWindow, BlitsDuringPaintShareThePaintDcAndCopyOnlyTheirRectangle) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 80, 60);
+    window->FillBackground(255, 255, 255);
+    Pump();
+    PaintingEngine painter{window, 0x00FF0000, RECT{10, 20, 30, 40}};
+    engine->setCallback(kPaintArea, &PaintThroughServices, &painter);
+    InvalidateRect(window->GetSafeHwnd(), nullptr, FALSE);
+    ASSERT_TRUE(PumpUntil([&] { return painter.useBefore >= 0; }));
+    EXPECT_EQ(painter.useBefore, 1);  // the paint DC, shared
+    EXPECT_EQ(painter.useAfter, 1);   // and not released by the blit
+    EXPECT_EQ(window->DcUseCount(), 0);
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 10, 20), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 29, 39), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 30, 20), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 9, 39), RGB(255, 255, 255));
+#ifndef _WIN32
+    EXPECT_EQ(headless::CountLiveDCs(), 0);
+#endif
+}
+
+TEST_F(HostWindow, BlitsOutsidePaintTakeAndReturnADcOfTheirOwn) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 80, 60);
+    Pump();
+    PaintingEngine painter{window, 0x000000FF, RECT{0, 0, 5, 5}};
+    engine->setCallback(kDoPlay, &PaintThroughServices, &painter);
+    EXPECT_TRUE(window->DoPlay());
+    EXPECT_EQ(painter.useBefore, 0);
+    EXPECT_EQ(painter.useAfter, 0);
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 2, 2), RGB(0, 0, 255));
+}
+
+TEST_F(HostWindow, TheBackBufferLockHasOneHolderAndStopsBlits) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 40, 40);
+    window->FillBackground(255, 255, 255);
+    void* pixels = nullptr;
+    ASSERT_EQ(window->LockBackBuffer(&pixels), 0);
+    EXPECT_EQ(pixels, window->BackBufferPixels());
+    void* again = &pixels;
+    EXPECT_EQ(window->LockBackBuffer(&again), 1);
+    EXPECT_EQ(again, &pixels);  // untouched
+    for (int i = 0; i < 40 * 40; ++i) static_cast<uint32_t*>(pixels)[i] = 0x0000FF00;
+    window->BlitRect(0, 0, 40, 40);
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 1, 1), RGB(255, 255, 255));
+    window->UnlockBackBuffer();
+    window->BlitRect(0, 0, 40, 40);
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 1, 1), RGB(0, 255, 0));
+}
+
+TEST_F(HostWindow, FillBackgroundUsesTheLowBytesOnly) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 40, 40);
+    Pump();
+    window->FillBackground(0x1FF, 0, 0);
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 20, 20), RGB(255, 0, 0));
+    int32_t w = 0, h = 0;
+    EXPECT_EQ(window->GetWindowSize(&w, &h), 0);
+    EXPECT_EQ(w, 40);
+    EXPECT_EQ(h, 40);
+    EXPECT_EQ(window->ResizeDisplay(500, 500), 0);
+    RECT client;
+    GetClientRect(window->GetSafeHwnd(), &client);
+    EXPECT_EQ(client.right, 40);
+}
+
+TEST_F(HostWindow, SuppressedPaintingIsCaughtUpWhenResumed) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 40, 40);
+    Pump();
+    engine->reset();
+    window->SetSuppressPainting(true);
+    InvalidateRect(window->GetSafeHwnd(), nullptr, FALSE);
+    Pump();
+    EXPECT_TRUE(CallsOf(kPaintArea).empty());
+    window->SetSuppressPainting(false);
+    ASSERT_TRUE(PumpUntil([&] { return !CallsOf(kPaintArea).empty(); }));
+    RecordedCall paint = CallsOf(kPaintArea)[0];
+    EXPECT_EQ(std::vector<intptr_t>(paint.args, paint.args + 4), (std::vector<intptr_t>{0, 0, 40, 40}));
+}
+
+#ifndef _WIN32
+TEST_F(HostWindow, AskToKillScriptStopsTheScriptOnNo) {
+    CPlayerWnd* window = CreatePlayer();
+    headless::AnswerNextMessageBoxes({IDNO, IDYES});
+    EXPECT_TRUE(window->AskToKillScript());
+    EXPECT_FALSE(window->AskToKillScript());
+    auto boxes = headless::TakeShownMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, u"DEBUG: Uh oh...asktokillscript() wants to run...keep waiting?");
+    EXPECT_EQ(boxes[0].caption, u"AskToKillScript");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+    EXPECT_EQ(boxes[0].owner, window->GetSafeHwnd());
+}
+#endif
+
+TEST_F(HostWindow, DestructionEndsTheEngineInstanceThenTheBackBuffer) {
+    CPlayerWnd* window = CreatePlayer();
+#ifndef _WIN32
+    int objectsWithWindow = headless::CountLiveGdiObjects();
+#endif
+    engine->reset();
+    HWND hwnd = window->GetSafeHwnd();
+    DestroyPlayer(window);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(engine->Entries(), (EntryList{kStopPlay, kDestroyInstance, kShutdown}));
+    EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
+    EXPECT_EQ(VantraPlayerManager::Get(true)->EngineModule(), nullptr);
+#ifndef _WIN32
+    EXPECT_EQ(headless::CountLiveGdiObjects(), objectsWithWindow - 1);  // the back buffer is gone
+#endif
+}
+
+namespace {
+
+struct Closing {
+    WindowTest* test;
+    CPlayerWnd* window;
+    void (*close)(WindowTest*, CPlayerWnd*);
+};
+
+}  // namespace
+
+class ClosingWindow : public WindowTest {
+public:
+    // As the Java side closes a widget: destroy, then delete when safe.
+    static void Close(WindowTest* test, CPlayerWnd* window) {
+        static_cast<ClosingWindow*>(test)->DestroyPlayer(window);
+    }
+};
+
+TEST_F(ClosingWindow, AWindowClosedWhileTheEngineIsInsideACallGoesWhenTheCallReturns) {
+    CPlayerWnd* window = CreatePlayer();
+    Closing closing{this, window, &ClosingWindow::Close};
+    engine->reset();
+    engine->setCallback(
+        kCallFunction,
+        [](InstanceRecord* record, HostServices* services, void* context) {
+            auto* c = static_cast<Closing*>(context);
+            c->close(c->test, c->window);
+            // The engine goes on using its instance after the host closed it.
+            int32_t w = -1, h = -1;
+            EntryAs<service::GetWindowSize>(services->entries[kServiceGetWindowSize])(record, &w, &h);
+            EXPECT_EQ(w, 0);
+        },
+        &closing);
+    window->CallFunction("<invoke name=\"close\"/>");
+    // The instance was destroyed after the call, not during it.
+    EXPECT_EQ(engine->Entries(), (EntryList{kCallFunction, kStopPlay, kDestroyInstance, kShutdown}));
+    EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
+}
+
+TEST_F(ClosingWindow, AWindowClosedInsideItsOwnMessageGoesWhenTheMessageReturns) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 50, 50);
+    Closing closing{this, window, &ClosingWindow::Close};
+    engine->reset();
+    engine->setCallback(
+        kHandleEvent,
+        [](InstanceRecord*, HostServices*, void* context) {
+            auto* c = static_cast<Closing*>(context);
+            c->close(c->test, c->window);
+        },
+        &closing);
+    HWND hwnd = window->GetSafeHwnd();
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_TRUE(CallsOf(kCallFunction2).empty());  // the handler stopped talking to the closed engine
+    EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
+}
