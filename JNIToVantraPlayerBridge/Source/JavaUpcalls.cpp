@@ -74,7 +74,7 @@ int32_t CallFunctionUpcall(InstanceRecord* record, const char* request, char** r
     JNIEnv* env = AttachedEnvironment(state.vm);
     if (!env) return 0;
     if (RelayPendingException(env)) return 1;
-    LocalRef<jstring> text(env, env->NewStringUTF(request ? request : ""));
+    LocalRef<jstring> text(env, NewJavaString(env, request ? request : ""));
     if (!text.get()) return RelayPendingException(env) ? 1 : 0;
     jobject widget = WindowRegistry::Instance().Lookup(record);
     if (!widget || !state.callFunctionMethod) return 0;
@@ -101,7 +101,7 @@ int32_t TraceUpcall(InstanceRecord* record, const char* text) {
     // No JNI call may be made with an exception pending: a pending one is
     // relayed as this call's own.
     if (RelayPendingException(env)) return 1;
-    LocalRef<jstring> javaText(env, env->NewStringUTF(text));
+    LocalRef<jstring> javaText(env, NewJavaString(env, text));
     if (javaText.get()) env->CallVoidMethod(widget, state.traceMethod, javaText.get());
     return RelayPendingException(env) ? 1 : 0;
 }

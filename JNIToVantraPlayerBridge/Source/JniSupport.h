@@ -20,6 +20,11 @@ JNIEnv* AttachedEnvironment(JavaVM* vm);
 // it reaches the Java caller further up this thread. True when there was one.
 bool RelayPendingException(JNIEnv* env);
 
+// A Java string from a narrow text in modified UTF-8. Bytes that are not
+// valid modified UTF-8 (engines are not bound by it) become U+FFFD, so that
+// the virtual machine never receives a malformed text. Null for null.
+jstring NewJavaString(JNIEnv* env, const char* text);
+
 template <typename T>
 class LocalRef {
 public:

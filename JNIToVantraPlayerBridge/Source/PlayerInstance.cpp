@@ -64,6 +64,16 @@ int32_t PlayerInstance::SetComponentParameters(int32_t identifier, const Compone
     return Call<int32_t>(kSetComponentParameters, identifier, description.Get());
 }
 
+char* PlayerInstance::CallFunction2Guarded(const char* request, bool* raised) {
+    *raised = false;
+    if (!instanceRecord || !engineFunctions || !engineFunctions->entries[kCallFunction2]) return nullptr;
+    char* reply = nullptr;
+    ++engineCallDepth;  // by hand, as in DoPlay
+    *raised = !CallGuarded([&] { Uncounted<int32_t>(kCallFunction2, request, &reply); });
+    EndEngineCall();
+    return *raised ? nullptr : reply;
+}
+
 RectWords PlayerInstance::GetRect() {
     int32_t first = 0, second = 0, third = 0, fourth = 0;
     Call<int32_t>(kGetRect, &first, &second, &third, &fourth);

@@ -55,6 +55,8 @@ public:
     int32_t SetModeValue(int32_t value);
     int32_t CallFunction(const char* request);
     char* CallFunction2(const char* request);  // the caller frees the reply with the Free service
+    // The same inside a guard against every exception; *raised tells.
+    char* CallFunction2Guarded(const char* request, bool* raised);
 
     // Component parameters. The array returned is the caller's (delete[]);
     // null when there are none, with *count then 0 (not written without an

@@ -48,6 +48,9 @@ HEADLESS_API std::vector<MessageBoxRecord> TakeShownMessageBoxes();
 // A copy of a window's client pixels, 0x00RRGGBB, row by row from the top.
 HEADLESS_API std::vector<uint32_t> ReadWindowPixels(HWND hwnd, int* width, int* height);
 
+// The child windows of a window, bottom of the z-order first.
+HEADLESS_API std::vector<HWND> ChildWindows(HWND parent);
+
 // Live counts, to find leaks.
 HEADLESS_API int CountLiveDCs();
 HEADLESS_API int CountLiveGdiObjects();

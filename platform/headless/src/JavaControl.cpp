@@ -134,3 +134,14 @@ extern "C" JNIEXPORT jint JNICALL Java_com_ostrel_quillbench_headless_HeadlessWi
     return RunUntilIdle();
 }
 extern "C" JNIEXPORT void JNICALL Java_com_ostrel_quillbench_headless_HeadlessWin32_reset(JNIEnv*, jclass) { Reset(); }
+
+extern "C" JNIEXPORT jlongArray JNICALL Java_com_ostrel_quillbench_headless_HeadlessWin32_childWindows(JNIEnv* env,
+                                                                                                       jclass,
+                                                                                                       jlong hwnd) {
+    std::vector<HWND> children = ChildWindows(ToHwnd(hwnd));
+    std::vector<jlong> handles;
+    for (HWND child : children) handles.push_back(FromHwnd(child));
+    jlongArray array = env->NewLongArray(static_cast<jsize>(handles.size()));
+    if (array) env->SetLongArrayRegion(array, 0, static_cast<jsize>(handles.size()), handles.data());
+    return array;
+}

@@ -158,6 +158,11 @@ std::vector<MessageBoxRecord> TakeShownMessageBoxes() {
     return shown;
 }
 
+std::vector<HWND> ChildWindows(HWND parent) {
+    Window* w = Backend::Get().FindWindow(parent);
+    return w ? w->children : std::vector<HWND>{};
+}
+
 int CountLiveWindows() { return static_cast<int>(Backend::Get().windows.size()); }
 
 void Reset() {

@@ -68,6 +68,9 @@ public final class HeadlessWin32 {
     /** Client pixels as 0xRRGGBB, row by row from the top. */
     public static native int[] readWindowPixels(long hwnd);
 
+    /** The child windows of a window, bottom of the z-order first. */
+    public static native long[] childWindows(long hwnd);
+
     public static native int countLiveDCs();
 
     public static native int countLiveGdiObjects();
