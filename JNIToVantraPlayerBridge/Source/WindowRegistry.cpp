@@ -9,7 +9,7 @@ WindowRegistry& WindowRegistry::Instance() { return registry; }
 
 void WindowRegistry::Register(InstanceRecord* key, JNIEnv* env, jobject widget) {
     auto address = reinterpret_cast<uintptr_t>(key);
-    if (entries_.count(address)) return;
+    if (!key || entries_.count(address)) return;
     jobject reference = env->NewGlobalRef(widget);
     if (reference) entries_.emplace(address, reference);
 }

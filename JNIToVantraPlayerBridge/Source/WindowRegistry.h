@@ -15,8 +15,10 @@ public:
     static WindowRegistry& Instance();
 
     // Keeps a new global reference to the widget under the key, unless the key
-    // is present already (windows without an engine share the null key): then
-    // the existing entry stays and no reference is kept.
+    // is present already: then the existing entry stays and no reference is
+    // kept. Windows without an engine instance would all share the null key,
+    // so that one widget would receive the others' up-calls: the null key is
+    // never registered, and such windows make no up-calls.
     void Register(InstanceRecord* key, JNIEnv* env, jobject widget);
     // Deletes the entry and its global reference.
     void Unregister(InstanceRecord* key, JNIEnv* env);

@@ -114,14 +114,22 @@ TEST_F(Upcalls, PointUpcallsPassExactlyXThenYToTheirOwnWidget) {
     EXPECT_EQ(jni.callTargets, (std::vector<jobject>{widget, otherWidget}));
 }
 
-TEST_F(Upcalls, WindowsWithoutEngineShareTheNullKeyAndKeepTheFirstWidget) {
+TEST_F(Upcalls, WindowsWithoutEngineReachNoWidget) {
+    // They would all share the null key; none is registered under it.
     WindowRegistry& registry = WindowRegistry::Instance();
     registry.Register(nullptr, jni.Env(), widget);
     registry.Register(nullptr, jni.Env(), otherWidget);
-    EXPECT_EQ(registry.Lookup(nullptr), widget);
-    EXPECT_EQ(jni.liveGlobalRefs, 2);  // the record's and the first null-key entry's; the second kept none
-    registry.Unregister(nullptr, jni.Env());
     EXPECT_EQ(registry.Lookup(nullptr), nullptr);
+    EXPECT_EQ(jni.liveGlobalRefs, 1);  // the registered record's only
+    DoubleClickUpcall(nullptr, BridgeState().doubleClickMethod, 1, 2);
+    ContextMenuUpcall(nullptr, 1, 2);
+    EXPECT_EQ(Count("CallVoidMethod"), 0u);
+}
+
+TEST_F(Upcalls, ASecondRegistrationOfAKeyKeepsTheFirstWidgetAndNoReference) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    registry.Register(&record, jni.Env(), otherWidget);
+    EXPECT_EQ(registry.Lookup(&record), widget);
     EXPECT_EQ(jni.liveGlobalRefs, 1);
 }
 

@@ -188,6 +188,21 @@ class VantraPlayerWidgetTest {
     }
 
     @Test
+    void windowsWithoutEngineNeverReachAnotherWidget() {
+        Recorder first = new Recorder();
+        Recorder second = new Recorder();
+        long one = widget(first, "no-such-engine").window();
+        long two = widget(second, "no-such-engine").window();
+        resizeVantraPlayerHostWindow(one, 0, 0, 50, 50);
+        resizeVantraPlayerHostWindow(two, 100, 0, 50, 50);
+        HeadlessWin32.pressButton(HeadlessWin32.RIGHT_BUTTON, 110, 10);
+        HeadlessWin32.releaseButton(HeadlessWin32.RIGHT_BUTTON, 110, 10);
+        KickIdle(two);
+        assertTrue(first.calls.isEmpty());
+        assertTrue(second.calls.isEmpty());
+    }
+
+    @Test
     void upCallsReachTheWidgetOfTheirOwnWindowOnly() {
         Recorder first = new Recorder();
         Recorder second = new Recorder();
