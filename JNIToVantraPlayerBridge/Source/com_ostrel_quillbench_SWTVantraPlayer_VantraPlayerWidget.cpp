@@ -4,7 +4,9 @@
 // Window handles are the addresses of CPlayerWnd objects. A handle that is
 // not a live window (0, already destroyed, never made) gets the neutral
 // result of its method: handles are checked against the windows this
-// library made and has not destroyed.
+// library made and has not destroyed. Java may close a window from inside any
+// engine call (through an up-call), so a native that makes a second call on a
+// window looks it up again first.
 #include <jni.h>
 
 #include <cstdlib>
@@ -105,9 +107,11 @@ WIDGET_NATIVE(jlong, GetVPPInstance)(JNIEnv*, jclass, jlong handle) {
 WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong handle) {
     CPlayerWnd* window = WindowOf(handle);
     if (!window) return 0;
+    // No longer live from here on: a close that Java asks for again from
+    // inside the engine's StopPlay finds nothing to close.
+    LiveWindows().erase(window);
     window->StopPlay();
     WindowRegistry::Instance().Unregister(window->GetInstanceRecord(), env);
-    LiveWindows().erase(window);
     window->DestroyWindow();
     // Java may close the widget from inside a message or an engine call of
     // this very window: the object goes when they have returned.
@@ -180,7 +184,8 @@ WIDGET_NATIVE(jboolean, VPP_1LoadMovie)(JNIEnv* env, jclass, jlong handle, jint 
     UtfChars address(env, url);
     if (!address.get()) return JNI_FALSE;
     window->SetModeValue(3);
-    return ToJava(window->LoadMovie(number, address.get(), option == JNI_TRUE));
+    window = WindowOf(handle);  // still open after the engine's call?
+    return ToJava(window && window->LoadMovie(number, address.get(), option == JNI_TRUE));
 }
 
 // static native boolean VPP_SetVariable(long window, String name, String value)

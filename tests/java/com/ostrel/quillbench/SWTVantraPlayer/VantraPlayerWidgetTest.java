@@ -262,6 +262,36 @@ class VantraPlayerWidgetTest {
     }
 
     @Test
+    void aWidgetClosedWhileTheEngineIsInsideACallIsClosedWhenTheCallReturns() {
+        List<VantraPlayerWidget> self = new ArrayList<>();
+        Recorder recorder = new Recorder() {
+            @Override
+            public String callFunction(String request) {
+                self.get(0).destroy();  // also from inside the engine's StopPlay of a destroy
+                return super.callFunction(request);
+            }
+        };
+        VantraPlayerWidget widget = widget(recorder);
+        widgets.remove(widget);
+        self.add(widget);
+        long w = widget.window();
+        RecordingEngine.reset();
+        RecordingEngine.callFunctionOn(RecordingEngine.CALL_FUNCTION, "<invoke name=\"close\"/>");
+        assertFalse(VPP_CallFunction(w, "go"));
+        int[] entries = RecordingEngine.entries();
+        assertEquals(RecordingEngine.CALL_FUNCTION, entries[0]);
+        assertEquals(RecordingEngine.SHUTDOWN, entries[entries.length - 1]);
+        assertEquals(1, HeadlessWin32.countLiveWindows());
+
+        VantraPlayerWidget second = widget(recorder);
+        widgets.remove(second);
+        self.set(0, second);
+        RecordingEngine.callFunctionOn(RecordingEngine.STOP_PLAY, "x");
+        second.destroy();  // the listener destroys it again from inside
+        assertEquals(1, HeadlessWin32.countLiveWindows());
+    }
+
+    @Test
     void aWidgetClosedFromItsOwnUpCallIsClosedSafely() {
         List<VantraPlayerWidget> self = new ArrayList<>();
         Recorder recorder = new Recorder() {
