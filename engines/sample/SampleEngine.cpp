@@ -1,7 +1,8 @@
 // The sample engine: plays movies of our own format (see docs/movie-format.md)
 // through the two tables only. Frames advance when the host asks for a paint;
 // the engine has no threads or timers of its own. It renders straight into
-// the host's back buffer and asks the host to copy what changed.
+// the host's back buffer; mouse moves copy just the area that changed, other
+// changes ask the host for a repaint.
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -95,7 +96,10 @@ public:
     }
 
     void Paint(int top, int left, int bottom, int right) {
-        if (playing_ && loaded_ && enteredFrame_ >= 0) frame_ = (frame_ + 1) % movie_.frameCount;
+        // A paint the movie asked for itself shows the same frame again.
+        bool advance = !repaintRequested_;
+        repaintRequested_ = false;
+        if (advance && playing_ && loaded_ && enteredFrame_ >= 0) frame_ = (frame_ + 1) % movie_.frameCount;
         if (playing_ && loaded_ && enteredFrame_ != frame_) EnterFrame();
         Render(Box{left, top, right, bottom});
     }
@@ -173,7 +177,15 @@ private:
             counter = std::to_string(std::atoi(counter.c_str()) + 1);
         }
         Trace("click at " + std::to_string(x) + "," + std::to_string(y));
-        Render(Box{0, 0, width_, height_});
+        RequestRepaint();
+    }
+
+    // Draws the new state into the back buffer and lets the host paint it
+    // when its message loop gets there.
+    void RequestRepaint() {
+        Render(Box{});
+        repaintRequested_ = true;
+        ServiceAt<service::FourWords>(kServiceInvalidateArea)(record_, 0, 0, height_, width_);
     }
 
     Box FollowerBox() const {
@@ -237,6 +249,7 @@ private:
     int mouseX_ = 0, mouseY_ = 0;
     bool mouseInside_ = false;
     Box lastFollower_;
+    bool repaintRequested_ = false;
 };
 
 // Five parameters, one of each kind the exchange knows: the background
@@ -280,7 +293,10 @@ ComponentParameterDesc* Player::ComponentParameters(int32_t* count) {
 int32_t Player::SetComponentParameter(const ComponentParameterDesc& parameter) {
     std::string name = parameter.name ? parameter.name : "";
     const char* value = parameter.values && parameter.count > 0 ? parameter.values[0] : nullptr;
-    if (name == "background" && value && ParseColor(value, &movie_.background)) return 1;
+    if (name == "background" && value && ParseColor(value, &movie_.background)) {
+        RequestRepaint();
+        return 1;
+    }
     if (name == "playing" && value) {
         playing_ = std::string(value) == "true";
         return 1;
