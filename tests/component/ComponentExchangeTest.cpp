@@ -156,7 +156,7 @@ TEST_F(Exchange, ParametersTravelBothWaysThroughTheEngine) {
     list.data.AddItem(u"a", 1);
     list.data.AddItem(u"b", 1);
     list.data.SetSelectedIndex(1);
-    setResult(kSetComponentParameters, 7);
+    client->setResult(kSetComponentParameters, 7);
     EXPECT_EQ(owner.SetComponentParameters(5, list), 7);
     RecordedCall call = Calls().back();
     EXPECT_EQ(call.entry, kSetComponentParameters);

@@ -45,13 +45,6 @@ void RecordingOwner::FlushPainting() {
 void EngineTest::SetUp() {
     client = std::make_unique<RecordingEngineClient>();
     ASSERT_TRUE(client->Loaded()) << "the recording engine must be built";
-    engine = client->Module();
-    reset = client->reset;
-    setResult = client->setResult;
-    setTextResult = client->setTextResult;
-    setRaise = client->setRaise;
-    setCallback = client->setCallback;
-    setRectWords = client->setRectWords;
 }
 
 void EngineTest::TearDown() {

@@ -63,14 +63,7 @@ protected:
     std::vector<RecordedCall> Calls() const { return client->Calls(); }
     std::vector<int32_t> Entries() const { return client->Entries(); }
 
-    std::unique_ptr<RecordingEngineClient> client;
-    HMODULE engine = nullptr;  // the client's module, while it is loaded
-    RecordingResetFn reset = nullptr;
-    RecordingSetResultFn setResult = nullptr;
-    RecordingSetTextResultFn setTextResult = nullptr;
-    RecordingSetRaiseFn setRaise = nullptr;
-    RecordingSetCallbackFn setCallback = nullptr;
-    RecordingSetRectWordsFn setRectWords = nullptr;
+    std::unique_ptr<RecordingEngineClient> client;  // keeps the recording engine loaded
 
 private:
     std::vector<RecordingOwner*> live;

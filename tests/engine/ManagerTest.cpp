@@ -35,8 +35,8 @@ TEST_F(ManagerLifecycle, FirstInstanceLoadsAndInitialisesTheSecondDoesNot) {
     // SetHostModule receives the module of the host code, not the engine.
     HMODULE host = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
     EXPECT_EQ(calls[2].args[0], reinterpret_cast<intptr_t>(host));
-    EXPECT_NE(calls[2].args[0], reinterpret_cast<intptr_t>(engine));
-    EXPECT_EQ(first.engineModule, engine);
+    EXPECT_NE(calls[2].args[0], reinterpret_cast<intptr_t>(client->Module()));
+    EXPECT_EQ(first.engineModule, client->Module());
     EXPECT_NE(first.engineFunctions, nullptr);
 }
 
@@ -45,14 +45,14 @@ TEST_F(ManagerLifecycle, LastDestroyShutsDownOnceAndTheNextCreateLoadsAgain) {
     RecordingOwner& second = NewOwner();
     CreateInstance(first);
     CreateInstance(second);
-    reset();
+    client->reset();
     DestroyInstance(first);
-    EXPECT_EQ(Manager().EngineModule(), engine);
+    EXPECT_EQ(Manager().EngineModule(), client->Module());
     DestroyInstance(second);
     EXPECT_EQ(Entries(), (EntryList{kDestroyInstance, kDestroyInstance, kShutdown}));
     EXPECT_EQ(Manager().InstanceCount(), 0);
     EXPECT_EQ(Manager().EngineModule(), nullptr);
-    reset();
+    client->reset();
     ASSERT_NE(CreateInstance(first), nullptr);
     EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule}));
 }
@@ -62,7 +62,6 @@ TEST_F(ManagerLifecycle, LastDestroyReleasesTheLibrary) {
     CreateInstance(owner);
     DestroyInstance(owner);
     client->Unload();  // our own reference; the manager's must be gone already
-    engine = nullptr;
     std::u16string file = EngineFile("recording");
     HMODULE stillLoaded = nullptr;
     EXPECT_FALSE(GetModuleHandleExW(0, AsWide(file.c_str()), &stillLoaded));

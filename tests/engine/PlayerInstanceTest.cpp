@@ -54,7 +54,7 @@ TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
     EXPECT_EQ(call.args[0], 7);
     EXPECT_EQ(call.args[1], 1);
     EXPECT_STREQ(call.text[0], "file:///movie.vmv");
-    setResult(kLoadMovie, 5);
+    client->setResult(kLoadMovie, 5);
     EXPECT_FALSE(owner.LoadMovie(7, "x", false));
     EXPECT_EQ(LastCall(Calls()).args[1], 0);
 }
@@ -62,7 +62,7 @@ TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
 TEST_F(Instance, GetRectReordersTheEnginesWords) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
-    setRectWords(1, 2, 3, 4);
+    client->setRectWords(1, 2, 3, 4);
     RectWords rect = owner.GetRect();
     EXPECT_EQ(rect.words[0], 2);
     EXPECT_EQ(rect.words[1], 4);
@@ -75,12 +75,12 @@ TEST_F(Instance, CallFunction2GivesTheReplyOrNull) {
     CreateInstance(owner);
     EXPECT_EQ(owner.CallFunction2("<invoke name=\"f\"/>"), nullptr);
     EXPECT_STREQ(LastCall(Calls()).text[0], "<invoke name=\"f\"/>");
-    setTextResult(kCallFunction2, "<string>yes</string>");
+    client->setTextResult(kCallFunction2, "<string>yes</string>");
     char* reply = owner.CallFunction2("again");
     ASSERT_NE(reply, nullptr);
     EXPECT_STREQ(reply, "<string>yes</string>");
     FreeText(reply);
-    setTextResult(kGetVariable, "42");
+    client->setTextResult(kGetVariable, "42");
     char* value = owner.GetVariable("answer");
     ASSERT_NE(value, nullptr);
     EXPECT_STREQ(value, "42");
@@ -94,14 +94,14 @@ TEST_F(Instance, BooleansAndBytesAreNormalised) {
     EXPECT_EQ(LastCall(Calls()).args[0], 1);
     owner.EngineCall10(false);
     EXPECT_EQ(LastCall(Calls()).args[0], 0);
-    setResult(kUpdateCursor, 0x1FF);
+    client->setResult(kUpdateCursor, 0x1FF);
     EXPECT_EQ(owner.UpdateCursor(), 0xFF);
     owner.EngineCall50(1, 77);
     EXPECT_EQ(LastCall(Calls()).args[0], 1);
     EXPECT_EQ(LastCall(Calls()).args[1], 77);
     EXPECT_EQ(owner.EngineCall37(1, 2, 2.25), 0);
     EXPECT_EQ(LastCall(Calls()).number, 2.25);
-    setResult(36, 3);
+    client->setResult(36, 3);
     EXPECT_EQ(owner.EngineCall36(1, 2), 3.5);
 }
 
@@ -125,11 +125,11 @@ TEST_F(Instance, ViewCommandsShareOneEntry) {
 TEST_F(Instance, DoPlayReportsWhetherTheEngineReturned) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
-    setResult(kDoPlay, 17);
+    client->setResult(kDoPlay, 17);
     EXPECT_TRUE(owner.DoPlay());
-    setRaise(kDoPlay, kRaiseCppException);
+    client->setRaise(kDoPlay, kRaiseCppException);
     EXPECT_FALSE(owner.DoPlay());
-    setRaise(kDoPlay, kRaiseNothing);
+    client->setRaise(kDoPlay, kRaiseNothing);
     EXPECT_TRUE(owner.DoPlay());  // and the host goes on working
 }
 
@@ -137,11 +137,11 @@ TEST_F(Instance, DoPlayReportsWhetherTheEngineReturned) {
 TEST_F(Instance, DoPlaySurvivesStructuredExceptions) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
-    setRaise(kDoPlay, kRaiseForeignCppException);
+    client->setRaise(kDoPlay, kRaiseForeignCppException);
     EXPECT_FALSE(owner.DoPlay());
-    setRaise(kDoPlay, kRaiseAccessViolation);
+    client->setRaise(kDoPlay, kRaiseAccessViolation);
     EXPECT_FALSE(owner.DoPlay());
-    setRaise(kDoPlay, kRaiseNothing);
+    client->setRaise(kDoPlay, kRaiseNothing);
     EXPECT_TRUE(owner.DoPlay());
     EXPECT_TRUE(owner.LoadMovie(1, "still working", false));
 }
@@ -153,7 +153,7 @@ TEST_F(Instance, EngineMayCallHostServicesFromInsideACall) {
     struct Seen {
         int32_t result = -1, width = 0, height = 0;
     } seen;
-    setCallback(
+    client->setCallback(
         kDoPlay,
         [](InstanceRecord* record, HostServices* services, void* context) {
             auto* s = static_cast<Seen*>(context);
