@@ -25,10 +25,10 @@ Result ForwardToOwner(InstanceRecord* record, Result nullRecord, Result nullOwne
     }
 }
 
-void* ENGINE_CDECL Allocate(uint32_t size) { return std::malloc(size); }
+void* ENGINE_CDECL Allocate(uint32_t size) { return AllocateEngineBlock(size); }
 
 int32_t ENGINE_CDECL Free(void* block) {
-    std::free(block);
+    FreeEngineBlock(block);
     return 0;
 }
 
@@ -118,6 +118,10 @@ EngineEntry AsEntry(Function function) {
 }
 
 }  // namespace
+
+void* AllocateEngineBlock(size_t size) { return std::malloc(size); }
+
+void FreeEngineBlock(void* block) { std::free(block); }
 
 void FillHostServices(HostServices& table) {
     std::memset(&table, 0, sizeof table);

@@ -4,7 +4,14 @@
 // owner. No exception ever leaves a service into the engine's frames.
 #pragma once
 
+#include <cstddef>
+
 #include "EngineContract.h"
+
+// The heap of the Allocate and Free services: blocks the engine hands over
+// are released here, and blocks handed to the engine come from here.
+void* AllocateEngineBlock(size_t size);
+void FreeEngineBlock(void* block);
 
 // Clears the table and fills entries 0 to 22 and 24; the rest stay null.
 void FillHostServices(HostServices& table);

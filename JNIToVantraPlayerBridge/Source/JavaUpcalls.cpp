@@ -1,8 +1,8 @@
 #include "JavaUpcalls.h"
 
-#include <cstdlib>
 #include <cstring>
 
+#include "HostServices.h"
 #include "JniSupport.h"
 #include "WindowRegistry.h"
 
@@ -41,13 +41,13 @@ void CacheMethodIds(JNIEnv* env, jclass widgetClass) {
 
 namespace {
 
-// A copy of a Java string's modified UTF-8 in a block from the C heap, which
-// the engine may release with the Free service. A null string gives "".
+// A copy of a Java string's modified UTF-8 in a block from the heap of the
+// Allocate service, which the engine may release with the Free service. A null string gives "".
 char* CopyToHeap(JNIEnv* env, jstring text) {
     UtfChars chars(env, text);
     const char* source = chars.get() ? chars.get() : "";
     size_t length = std::strlen(source);
-    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    auto* copy = static_cast<char*>(AllocateEngineBlock(length + 1));
     if (copy) std::memcpy(copy, source, length + 1);
     return copy;
 }
@@ -85,7 +85,7 @@ int32_t CallFunctionUpcall(InstanceRecord* record, const char* request, char** r
     if (reply) {
         *reply = copy;
     } else {
-        std::free(copy);
+        FreeEngineBlock(copy);
     }
     return 0;
 }

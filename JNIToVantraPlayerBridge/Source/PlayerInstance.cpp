@@ -1,9 +1,8 @@
 #include "PlayerInstance.h"
 
-#include <cstdlib>
-
 #include "ComponentExchange.h"
 #include "EngineGuard.h"
+#include "HostServices.h"
 
 int32_t PlayerInstance::StopPlay() { return Call<int32_t>(kStopPlay); }
 
@@ -52,8 +51,7 @@ ComponentParameter* PlayerInstance::GetComponentParameters(int32_t identifier, i
     if (!instanceRecord) return nullptr;
     int32_t reported = 0;
     auto* descriptors = Call<ComponentParameterDesc*>(kGetComponentParameters, identifier, &reported);
-    // What the engine hands over came from the Allocate service's heap.
-    ComponentParameter* parameters = ReadComponentParameters(descriptors, &reported, &std::free);
+    ComponentParameter* parameters = ReadComponentParameters(descriptors, &reported, &FreeEngineBlock);
     if (count) *count = reported;
     return parameters;
 }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdlib>
 #include <iterator>
 
+#include "HostServices.h"
 #include "JavaUpcalls.h"
 #include "VantraPlayerManager.h"
 
@@ -18,8 +18,6 @@ constexpr LRESULT kDialogCodes = DLGC_WANTARROWS | DLGC_WANTCHARS;             /
 
 const char16_t kKillScriptText[] = u"DEBUG: Uh oh...asktokillscript() wants to run...keep waiting?";
 const char16_t kKillScriptCaption[] = u"AskToKillScript";
-
-void FreeEngineText(char* text) { std::free(text); }  // the heap of the Allocate service
 
 template <typename Handler>
 MessageMapEntry Entry(UINT message, Handler handler) {
@@ -376,7 +374,7 @@ void CPlayerWnd::SendInputEvent(const InputEvent& event) {
 }
 
 void CPlayerWnd::SendInvocation(const std::string& text) {
-    if (char* reply = CallFunction2(text.c_str())) FreeEngineText(reply);
+    if (char* reply = CallFunction2(text.c_str())) FreeEngineBlock(reply);
 }
 
 void CPlayerWnd::SendMouseInvocation(const char* name, int x, int y) {

@@ -9,11 +9,11 @@
 // window looks it up again first.
 #include <jni.h>
 
-#include <cstdlib>
 #include <set>
 #include <string>
 
 #include "HostApp.h"
+#include "HostServices.h"
 #include "JavaUpcalls.h"
 #include "JniSupport.h"
 #include "VantraPlayerManager.h"
@@ -40,8 +40,6 @@ CPlayerWnd* WindowOf(jlong handle) {
 }
 
 jboolean ToJava(bool value) { return value ? JNI_TRUE : JNI_FALSE; }
-
-void FreeEngineText(char* text) { std::free(text); }  // the heap of the Allocate service
 
 }  // namespace
 
@@ -210,7 +208,7 @@ WIDGET_NATIVE(jstring, VPP_1GetVariable)(JNIEnv* env, jclass, jlong handle, jstr
         value = window->GetVariable(nameChars.get());
     }
     jstring result = NewJavaString(env, value ? value : "");  // no value reads as empty text
-    FreeEngineText(value);
+    FreeEngineBlock(value);
     return result;
 }
 
@@ -243,7 +241,7 @@ WIDGET_NATIVE(jstring, VPP_1CallFunction2)(JNIEnv* env, jclass, jlong handle, js
     }
     if (!reply) return NewJavaString(env, "");
     jstring result = NewJavaString(env, reply);
-    FreeEngineText(reply);
+    FreeEngineBlock(reply);
     return result;
 }
 
