@@ -1,7 +1,6 @@
 #include "PlayerInstance.h"
 
 #include "ComponentExchange.h"
-#include "EngineGuard.h"
 #include "HostServices.h"
 
 int32_t PlayerInstance::StopPlay() { return Call<int32_t>(kStopPlay); }
@@ -21,15 +20,7 @@ int32_t PlayerInstance::GetMovieSize(int32_t* width, int32_t* height) {
     return Call<int32_t>(kGetMovieSize, width, height);
 }
 
-bool PlayerInstance::DoPlay() {
-    if (!instanceRecord || !engineFunctions || !engineFunctions->entries[kDoPlay]) return false;
-    // Counted by hand: a structured exception skips the destructors of the
-    // frames it unwinds on 32-bit Windows.
-    ++engineCallDepth;
-    bool returned = CallGuarded([this] { Uncounted<int32_t>(kDoPlay); });
-    EndEngineCall();
-    return returned;
-}
+bool PlayerInstance::DoPlay() { return HasEntry(kDoPlay) && CallGuardedEntry(kDoPlay); }
 
 int32_t PlayerInstance::SetMouseCapture(bool captured) {
     return Call<int32_t>(kSetMouseCapture, static_cast<int32_t>(captured ? 1 : 0));
@@ -64,11 +55,9 @@ int32_t PlayerInstance::SetComponentParameters(int32_t identifier, const Compone
 
 char* PlayerInstance::CallFunction2Guarded(const char* request, bool* raised) {
     *raised = false;
-    if (!instanceRecord || !engineFunctions || !engineFunctions->entries[kCallFunction2]) return nullptr;
+    if (!HasEntry(kCallFunction2)) return nullptr;
     char* reply = nullptr;
-    ++engineCallDepth;  // by hand, as in DoPlay
-    *raised = !CallGuarded([&] { Uncounted<int32_t>(kCallFunction2, request, &reply); });
-    EndEngineCall();
+    *raised = !CallGuardedEntry(kCallFunction2, request, &reply);
     return *raised ? nullptr : reply;
 }
 

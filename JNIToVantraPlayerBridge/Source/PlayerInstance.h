@@ -8,6 +8,7 @@
 #pragma once
 
 #include "EngineContract.h"
+#include "EngineGuard.h"
 
 struct ComponentParameter;
 
@@ -147,9 +148,23 @@ protected:
     // there is no engine instance or the engine left the entry empty.
     template <typename Result, typename... Args>
     Result Call(int index, Args... args) {
-        if (!instanceRecord || !engineFunctions || !engineFunctions->entries[index]) return Result();
+        if (!HasEntry(index)) return Result();
         EngineCallScope scope(*this);
         return Uncounted<Result>(index, args...);
+    }
+
+    // Whether entry `index` can be called: an engine instance and a filled entry.
+    bool HasEntry(int index) const { return instanceRecord && engineFunctions && engineFunctions->entries[index]; }
+
+    // Calls entry `index` (which must exist) inside the guard against every
+    // exception; false when one left it. Counted by hand: a structured
+    // exception skips the destructors of the frames it unwinds on 32-bit Windows.
+    template <typename... Args>
+    bool CallGuardedEntry(int index, Args... args) {
+        ++engineCallDepth;
+        bool returned = CallGuarded([&] { Uncounted<int32_t>(index, args...); });
+        EndEngineCall();
+        return returned;
     }
 
 private:
