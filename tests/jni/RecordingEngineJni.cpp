@@ -1,25 +1,15 @@
 // Natives of com.ostrel.quillbench.testing.RecordingEngine: the recording
 // engine's controls for Java tests, and scripted service calls.
 #include <EngineContract.h>
+#include <RecordingEngineClient.h>
 #include <RecordingEngineControl.h>
 #include <jni.h>
 
-#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Engine {
-    HMODULE module = nullptr;
-    RecordingResetFn reset = nullptr;
-    RecordingCallCountFn callCount = nullptr;
-    RecordingGetCallFn getCall = nullptr;
-    RecordingSetResultFn setResult = nullptr;
-    RecordingSetTextResultFn setTextResult = nullptr;
-    RecordingSetRaiseFn setRaise = nullptr;
-    RecordingSetCallbackFn setCallback = nullptr;
-};
 
 // What a scripted service call uses and what it saw.
 struct Script {
@@ -29,7 +19,7 @@ struct Script {
     std::string reply;
 };
 
-Engine engine;
+std::unique_ptr<RecordingEngineClient> engine;
 Script script;
 
 std::string FromJava(JNIEnv* env, jstring text) {
@@ -41,9 +31,8 @@ std::string FromJava(JNIEnv* env, jstring text) {
 }
 
 RecordedCall CallAt(jint index) {
-    RecordedCall call{};
-    engine.getCall(index, &call);
-    return call;
+    std::vector<RecordedCall> calls = engine->Calls();
+    return index >= 0 && static_cast<size_t>(index) < calls.size() ? calls[static_cast<size_t>(index)] : RecordedCall{};
 }
 
 void TraceCallback(InstanceRecord* record, HostServices* services, void*) {
@@ -59,11 +48,6 @@ void CallFunctionCallback(InstanceRecord* record, HostServices* services, void*)
     EntryAs<service::Free>(services->entries[kFree])(reply);
 }
 
-template <typename Function>
-Function Export(const char* name) {
-    return ProcAddress<Function>(engine.module, name);
-}
-
 }  // namespace
 
 #define ENGINE_NATIVE(type, name) \
@@ -71,32 +55,20 @@ Function Export(const char* name) {
 
 ENGINE_NATIVE(jboolean, open)(JNIEnv* env, jclass, jstring file) {
     std::string path = FromJava(env, file);
-    std::u16string wide(path.begin(), path.end());
-    engine.module = LoadLibraryW(AsWide(wide.c_str()));
-    if (!engine.module) return JNI_FALSE;
-    engine.reset = Export<RecordingResetFn>("RecordingEngine_Reset");
-    engine.callCount = Export<RecordingCallCountFn>("RecordingEngine_CallCount");
-    engine.getCall = Export<RecordingGetCallFn>("RecordingEngine_GetCall");
-    engine.setResult = Export<RecordingSetResultFn>("RecordingEngine_SetResult");
-    engine.setTextResult = Export<RecordingSetTextResultFn>("RecordingEngine_SetTextResult");
-    engine.setRaise = Export<RecordingSetRaiseFn>("RecordingEngine_SetRaise");
-    engine.setCallback = Export<RecordingSetCallbackFn>("RecordingEngine_SetCallback");
-    return engine.reset && engine.callCount && engine.getCall && engine.setCallback ? JNI_TRUE : JNI_FALSE;
+    engine = std::make_unique<RecordingEngineClient>(std::u16string(path.begin(), path.end()));
+    return engine->Loaded() && engine->setCallback ? JNI_TRUE : JNI_FALSE;
 }
 
-ENGINE_NATIVE(void, closeEngine)(JNIEnv*, jclass) {
-    if (engine.module) FreeLibrary(engine.module);
-    engine = Engine{};
-}
+ENGINE_NATIVE(void, closeEngine)(JNIEnv*, jclass) { engine->reset(); }
 
 ENGINE_NATIVE(void, reset)(JNIEnv*, jclass) {
-    engine.reset();
+    engine->reset();
     script = Script{};
 }
 
 ENGINE_NATIVE(jintArray, entries)(JNIEnv* env, jclass) {
-    std::vector<jint> entries;
-    for (jint i = 0; i < engine.callCount(); ++i) entries.push_back(CallAt(i).entry);
+    std::vector<int32_t> recorded = engine->Entries();
+    std::vector<jint> entries(recorded.begin(), recorded.end());
     jintArray array = env->NewIntArray(static_cast<jsize>(entries.size()));
     if (array) env->SetIntArrayRegion(array, 0, static_cast<jsize>(entries.size()), entries.data());
     return array;
@@ -114,29 +86,29 @@ ENGINE_NATIVE(jlongArray, args)(JNIEnv* env, jclass, jint call) {
 }
 
 ENGINE_NATIVE(void, setResult)(JNIEnv*, jclass, jint entry, jlong result) {
-    engine.setResult(entry, static_cast<intptr_t>(result));
+    engine->setResult(entry, static_cast<intptr_t>(result));
 }
 
 ENGINE_NATIVE(void, setTextResult)(JNIEnv* env, jclass, jint entry, jbyteArray bytes) {
     if (!bytes) {
-        engine.setTextResult(entry, nullptr);
+        engine->setTextResult(entry, nullptr);
         return;
     }
     std::string text(static_cast<size_t>(env->GetArrayLength(bytes)), '\0');
     env->GetByteArrayRegion(bytes, 0, static_cast<jsize>(text.size()), reinterpret_cast<jbyte*>(&text[0]));
-    engine.setTextResult(entry, text.c_str());
+    engine->setTextResult(entry, text.c_str());
 }
 
-ENGINE_NATIVE(void, setRaise)(JNIEnv*, jclass, jint entry, jint raise) { engine.setRaise(entry, raise); }
+ENGINE_NATIVE(void, setRaise)(JNIEnv*, jclass, jint entry, jint raise) { engine->setRaise(entry, raise); }
 
 ENGINE_NATIVE(void, traceOn)(JNIEnv* env, jclass, jint entry, jstring text) {
     script.text = FromJava(env, text);
-    engine.setCallback(entry, &TraceCallback, nullptr);
+    engine->setCallback(entry, &TraceCallback, nullptr);
 }
 
 ENGINE_NATIVE(void, callFunctionOn)(JNIEnv* env, jclass, jint entry, jstring request) {
     script.text = FromJava(env, request);
-    engine.setCallback(entry, &CallFunctionCallback, nullptr);
+    engine->setCallback(entry, &CallFunctionCallback, nullptr);
 }
 
 ENGINE_NATIVE(jint, lastStatus)(JNIEnv*, jclass) { return script.status; }

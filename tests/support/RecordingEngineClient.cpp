@@ -2,9 +2,10 @@
 
 #include <VantraPlayerManager.h>
 
-RecordingEngineClient::RecordingEngineClient(const char* engine) {
-    std::u16string file = EngineFile(engine);
-    module = LoadLibraryW(AsWide(file.c_str()));
+RecordingEngineClient::RecordingEngineClient(const char* engine) : RecordingEngineClient(EngineFile(engine)) {}
+
+RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
+    module = LoadLibraryW(AsWide(engineFile.c_str()));
     if (!module) return;
     reset = ProcAddress<RecordingResetFn>(module, "RecordingEngine_Reset");
     callCount = ProcAddress<RecordingCallCountFn>(module, "RecordingEngine_CallCount");

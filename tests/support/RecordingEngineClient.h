@@ -13,6 +13,8 @@ class RecordingEngineClient {
 public:
     // Loads the engine of the given folder under build/<preset>/engines.
     explicit RecordingEngineClient(const char* engine = "recording");
+    // Loads the engine file at a path (for hosts that are not our test programs).
+    explicit RecordingEngineClient(const std::u16string& engineFile);
     ~RecordingEngineClient();
     RecordingEngineClient(const RecordingEngineClient&) = delete;
     RecordingEngineClient& operator=(const RecordingEngineClient&) = delete;
