@@ -2,6 +2,14 @@
 
 #include <Platform.h>
 
+// GCC may clone a function across calls unless told not to; clang has no
+// such pass (nor the attribute).
+#if defined(__clang__)
+#define VP_NOT_CLONED __attribute__((noinline))
+#else
+#define VP_NOT_CLONED __attribute__((noinline, noipa))
+#endif
+
 namespace {
 
 struct GuardedCall {
@@ -13,7 +21,7 @@ struct GuardedCall {
 // The C++ half: exceptions thrown by code built like ours. Neither half may be
 // inlined into the other or cloned: the scope below must stay alone in a
 // function without C++ handlers of its own.
-__attribute__((noinline, noipa)) void CallCatchingCpp(void* argument) {
+VP_NOT_CLONED void CallCatchingCpp(void* argument) {
     auto* guarded = static_cast<GuardedCall*>(argument);
     try {
         guarded->call(guarded->context);
@@ -34,7 +42,7 @@ extern "C" LONG GuardFilter(EXCEPTION_POINTERS*, void*) { return EXCEPTION_EXECU
 
 namespace {
 
-__attribute__((noinline, noipa)) bool CallInScope(void (*call)(void*), void* context) {
+VP_NOT_CLONED bool CallInScope(void (*call)(void*), void* context) {
     volatile bool completed = false;
     asm volatile(
         "\t.l_guard_start:\n"
@@ -93,7 +101,7 @@ EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, void* frame
     __builtin_longjmp(static_cast<GuardFrame*>(frame)->jump, 1);
 }
 
-__attribute__((noinline, noipa)) bool CallInFrame(void (*call)(void*), void* context) {
+VP_NOT_CLONED bool CallInFrame(void (*call)(void*), void* context) {
     GuardFrame guard;
     guard.registration.Next = ChainHead();
     guard.registration.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(&GuardHandler);

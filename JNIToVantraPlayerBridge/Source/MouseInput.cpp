@@ -1,10 +1,6 @@
 #include "MouseInput.h"
 
-#include <cstdio>
-
 namespace {
-constexpr size_t kInvocationBuffer = 256;  // the longest text, with 16-bit coordinates, fits
-
 const char* Flag(bool down) { return down ? "<true/>" : "<false/>"; }
 }  // namespace
 
@@ -21,10 +17,13 @@ InputEvent WheelEvent(int delta, bool ctrlDown, int x, int y) {
 }
 
 std::string MouseInvocation(const char* name, int x, int y, ModifierKeys keys) {
-    char text[kInvocationBuffer];
-    std::snprintf(text, sizeof text,
-                  "<invoke name=\"%s\"><arguments><number>%d</number><number>%d</number>%s%s%s</arguments></invoke>",
-                  name, x, y, Flag(keys.ctrl), Flag(keys.shift), Flag(keys.alt));
+    // Appended piece by piece: no name is too long, and no format is parsed on every mouse move.
+    std::string text;
+    text.reserve(160);
+    text.append("<invoke name=\"").append(name).append("\"><arguments><number>");
+    text.append(std::to_string(x)).append("</number><number>").append(std::to_string(y)).append("</number>");
+    text.append(Flag(keys.ctrl)).append(Flag(keys.shift)).append(Flag(keys.alt));
+    text.append("</arguments></invoke>");
     return text;
 }
 

@@ -2,6 +2,7 @@
 #include "Backend.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -184,6 +185,17 @@ extern "C" BOOL DeleteObject(HGDIOBJ object) {
     return TRUE;
 }
 
+namespace {
+
+// Rectangles from any coordinates: computed wide, then clamped, so that no
+// sum overflows whatever a caller passes.
+RECT WideRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    auto clamp = [](int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return RECT{clamp(left), clamp(top), clamp(right), clamp(bottom)};
+}
+
+}  // namespace
+
 extern "C" BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
     Backend& b = Backend::Get();
     DeviceContext* to = b.FindDc(dst);
@@ -191,21 +203,21 @@ extern "C" BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, in
     if (!to || !from || rop != SRCCOPY || width < 0 || height < 0) return FALSE;
     PixelSurface target = Target(*to);
     PixelSurface source = Target(*from);
-    RECT area = Intersect(RECT{x, y, x + width, y + height}, DrawableArea(*to));
+    RECT area = Intersect(WideRect(x, y, int64_t{x} + width, int64_t{y} + height), DrawableArea(*to));
     // Only pixels that exist in the source are copied.
-    RECT sourceInDest{source.Bounds().left + x - srcX, source.Bounds().top + y - srcY, source.Bounds().right + x - srcX,
-                      source.Bounds().bottom + y - srcY};
-    area = Intersect(area, sourceInDest);
+    int64_t dx = int64_t{x} - srcX, dy = int64_t{y} - srcY;
+    RECT bounds = source.Bounds();
+    area = Intersect(area, WideRect(bounds.left + dx, bounds.top + dy, bounds.right + dx, bounds.bottom + dy));
     if (Empty(area)) return TRUE;
     int rowWidth = area.right - area.left;
     std::vector<uint32_t> row(static_cast<size_t>(rowWidth));
     // Row by row through a buffer, so overlapping copies on one surface work.
-    bool upward = target.pixels == source.pixels && y > srcY;
+    bool upward = target.pixels == source.pixels && dy > 0;
     for (int i = 0; i < area.bottom - area.top; ++i) {
-        int dy = upward ? area.bottom - 1 - i : area.top + i;
-        int sy = dy - y + srcY;
-        std::copy_n(source.Row(sy) + (area.left - x + srcX), rowWidth, row.data());
-        std::copy_n(row.data(), rowWidth, target.Row(dy) + area.left);
+        int targetRow = upward ? area.bottom - 1 - i : area.top + i;
+        auto sourceRow = static_cast<int>(targetRow - dy);
+        std::copy_n(source.Row(sourceRow) + (area.left - dx), rowWidth, row.data());
+        std::copy_n(row.data(), rowWidth, target.Row(targetRow) + area.left);
     }
     return TRUE;
 }
