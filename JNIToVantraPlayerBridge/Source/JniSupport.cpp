@@ -44,7 +44,7 @@ jstring NewReplacedString(JNIEnv* env, const unsigned char* s) {
 }  // namespace
 
 jstring NewJavaString(JNIEnv* env, const char* text) {
-    if (!text) return nullptr;
+    if (!text || env->ExceptionCheck()) return nullptr;
     auto* bytes = reinterpret_cast<const unsigned char*>(text);
     for (const unsigned char* s = bytes; *s;) {
         size_t length = SequenceLength(s);

@@ -22,7 +22,8 @@ bool RelayPendingException(JNIEnv* env);
 
 // A Java string from a narrow text in modified UTF-8. Bytes that are not
 // valid modified UTF-8 (engines are not bound by it) become U+FFFD, so that
-// the virtual machine never receives a malformed text. Null for null.
+// the virtual machine never receives a malformed text. Null for null, and
+// while a Java exception is pending (no JNI call may be made then).
 jstring NewJavaString(JNIEnv* env, const char* text);
 
 template <typename T>

@@ -7,6 +7,10 @@
 // library made and has not destroyed. Java may close a window from inside any
 // engine call (through an up-call), so a native that makes a second call on a
 // window looks it up again first.
+//
+// A native entered with a Java exception already pending (possible only for
+// native callers) makes no JNI call and does nothing: it gives its neutral
+// result and leaves the exception pending.
 #include <jni.h>
 
 #include <set>
@@ -39,6 +43,9 @@ CPlayerWnd* WindowOf(jlong handle) {
     return LiveWindows().count(window) ? window : nullptr;
 }
 
+// The live window of a handle, or null when a Java exception is pending.
+CPlayerWnd* WindowFor(JNIEnv* env, jlong handle) { return env->ExceptionCheck() ? nullptr : WindowOf(handle); }
+
 jboolean ToJava(bool value) { return value ? JNI_TRUE : JNI_FALSE; }
 
 }  // namespace
@@ -59,14 +66,16 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void*) {
     extern "C" JNIEXPORT type JNICALL Java_com_ostrel_quillbench_SWTVantraPlayer_VantraPlayerWidget_##name
 
 // static native void initIDs()
-WIDGET_NATIVE(void, initIDs)(JNIEnv* env, jclass widgetClass) { CacheMethodIds(env, widgetClass); }
+WIDGET_NATIVE(void, initIDs)(JNIEnv* env, jclass widgetClass) {
+    if (!env->ExceptionCheck()) CacheMethodIds(env, widgetClass);
+}
 
 // static native long createVantraPlayerManager()
 WIDGET_NATIVE(jlong, createVantraPlayerManager)(JNIEnv*, jclass) { return ToHandle(VantraPlayerManager::Get(true)); }
 
 // native long createVantraPlayerHostWindow(long parent, String playerFolder)
 WIDGET_NATIVE(jlong, createVantraPlayerHostWindow)(JNIEnv* env, jobject widget, jlong parent, jstring folder) {
-    if (!folder) return 0;
+    if (!folder || env->ExceptionCheck()) return 0;
     auto* window = new (std::nothrow) CPlayerWnd();
     if (!window) return 0;
     const jchar* chars = env->GetStringChars(folder, nullptr);
@@ -95,15 +104,15 @@ WIDGET_NATIVE(jlong, createVantraPlayerHostWindow)(JNIEnv* env, jobject widget, 
 }
 
 // static native long GetVPPInstance(long window)
-WIDGET_NATIVE(jlong, GetVPPInstance)(JNIEnv*, jclass, jlong handle) {
-    CPlayerWnd* window = WindowOf(handle);
+WIDGET_NATIVE(jlong, GetVPPInstance)(JNIEnv* env, jclass, jlong handle) {
+    CPlayerWnd* window = WindowFor(env, handle);
     InstanceRecord* record = window ? window->GetInstanceRecord() : nullptr;
     return record ? ToHandle(record->owner) : 0;
 }
 
 // static native long destroyVantraPlayerHostWindow(long window)
 WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong handle) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return 0;
     // No longer live from here on: a close that Java asks for again from
     // inside the engine's StopPlay finds nothing to close.
@@ -119,7 +128,7 @@ WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong h
 
 // static native void computeVantraPlayerHostWindowSize(long window, int[] size)
 WIDGET_NATIVE(void, computeVantraPlayerHostWindowSize)(JNIEnv* env, jclass, jlong handle, jintArray size) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window || !size || env->GetArrayLength(size) < 2) return;
     int32_t width = 0, height = 0;  // without an engine the movie has no size
     window->GetMovieSize(&width, &height);
@@ -129,8 +138,8 @@ WIDGET_NATIVE(void, computeVantraPlayerHostWindowSize)(JNIEnv* env, jclass, jlon
 
 // static native void resizeVantraPlayerHostWindow(long window, int x, int y, int width, int height)
 WIDGET_NATIVE(void, resizeVantraPlayerHostWindow)
-(JNIEnv*, jclass, jlong handle, jint x, jint y, jint width, jint height) {
-    CPlayerWnd* window = WindowOf(handle);
+(JNIEnv* env, jclass, jlong handle, jint x, jint y, jint width, jint height) {
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return;
     ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
     if (WindowOf(handle)) MoveWindow(window->GetSafeHwnd(), x, y, width, height, TRUE);
@@ -138,18 +147,18 @@ WIDGET_NATIVE(void, resizeVantraPlayerHostWindow)
 
 // static native void drawVantraPlayerHostWindow(long window, int left, int top, int right, int bottom)
 WIDGET_NATIVE(void, drawVantraPlayerHostWindow)
-(JNIEnv*, jclass, jlong handle, jint left, jint top, jint right, jint bottom) {
-    if (CPlayerWnd* window = WindowOf(handle)) window->DrawArea(AreaRect{left, right, top, bottom});
+(JNIEnv* env, jclass, jlong handle, jint left, jint top, jint right, jint bottom) {
+    if (CPlayerWnd* window = WindowFor(env, handle)) window->DrawArea(AreaRect{left, right, top, bottom});
 }
 
 // static native void setFocus(long window, int unused)
-WIDGET_NATIVE(void, setFocus)(JNIEnv*, jclass, jlong handle, jint) {
-    if (CPlayerWnd* window = WindowOf(handle)) SetFocus(window->GetSafeHwnd());
+WIDGET_NATIVE(void, setFocus)(JNIEnv* env, jclass, jlong handle, jint) {
+    if (CPlayerWnd* window = WindowFor(env, handle)) SetFocus(window->GetSafeHwnd());
 }
 
 // static native void KickIdle(long window)
-WIDGET_NATIVE(void, KickIdle)(JNIEnv*, jclass, jlong handle) {
-    if (!WindowOf(handle)) return;
+WIDGET_NATIVE(void, KickIdle)(JNIEnv* env, jclass, jlong handle) {
+    if (!WindowFor(env, handle)) return;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);  // untranslated
     // The window may have been closed by what was dispatched.
@@ -157,27 +166,27 @@ WIDGET_NATIVE(void, KickIdle)(JNIEnv*, jclass, jlong handle) {
 }
 
 // static native void suppressVantraPlayerHostWindowPainting(long window, boolean suppress)
-WIDGET_NATIVE(void, suppressVantraPlayerHostWindowPainting)(JNIEnv*, jclass, jlong handle, jboolean suppress) {
-    if (CPlayerWnd* window = WindowOf(handle)) window->SetSuppressPainting(suppress == JNI_TRUE);
+WIDGET_NATIVE(void, suppressVantraPlayerHostWindowPainting)(JNIEnv* env, jclass, jlong handle, jboolean suppress) {
+    if (CPlayerWnd* window = WindowFor(env, handle)) window->SetSuppressPainting(suppress == JNI_TRUE);
 }
 
 // static native boolean VPP_StopPlay(long window)
-WIDGET_NATIVE(jboolean, VPP_1StopPlay)(JNIEnv*, jclass, jlong handle) {
-    CPlayerWnd* window = WindowOf(handle);
+WIDGET_NATIVE(jboolean, VPP_1StopPlay)(JNIEnv* env, jclass, jlong handle) {
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return JNI_FALSE;
     window->StopPlay();
     return JNI_TRUE;
 }
 
 // static native boolean VPP_DoPlay(long window)
-WIDGET_NATIVE(jboolean, VPP_1DoPlay)(JNIEnv*, jclass, jlong handle) {
-    CPlayerWnd* window = WindowOf(handle);
+WIDGET_NATIVE(jboolean, VPP_1DoPlay)(JNIEnv* env, jclass, jlong handle) {
+    CPlayerWnd* window = WindowFor(env, handle);
     return ToJava(window && window->DoPlay());
 }
 
 // static native boolean VPP_LoadMovie(long window, int number, String url, boolean option)
 WIDGET_NATIVE(jboolean, VPP_1LoadMovie)(JNIEnv* env, jclass, jlong handle, jint number, jstring url, jboolean option) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return JNI_FALSE;
     UtfChars address(env, url);
     if (!address.get()) return JNI_FALSE;
@@ -188,7 +197,7 @@ WIDGET_NATIVE(jboolean, VPP_1LoadMovie)(JNIEnv* env, jclass, jlong handle, jint 
 
 // static native boolean VPP_SetVariable(long window, String name, String value)
 WIDGET_NATIVE(jboolean, VPP_1SetVariable)(JNIEnv* env, jclass, jlong handle, jstring name, jstring value) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return JNI_FALSE;
     UtfChars nameChars(env, name);
     if (!nameChars.get()) return JNI_FALSE;
@@ -199,7 +208,7 @@ WIDGET_NATIVE(jboolean, VPP_1SetVariable)(JNIEnv* env, jclass, jlong handle, jst
 
 // static native String VPP_GetVariable(long window, String name)
 WIDGET_NATIVE(jstring, VPP_1GetVariable)(JNIEnv* env, jclass, jlong handle, jstring name) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return NewJavaString(env, "false");
     char* value = nullptr;
     {
@@ -229,7 +238,7 @@ WIDGET_NATIVE(jboolean, VPP_1CallFunction)(JNIEnv* env, jclass, jlong handle, js
 
 // static native String VPP_CallFunction2(long window, String request)
 WIDGET_NATIVE(jstring, VPP_1CallFunction2)(JNIEnv* env, jclass, jlong handle, jstring request) {
-    CPlayerWnd* window = WindowOf(handle);
+    CPlayerWnd* window = WindowFor(env, handle);
     if (!window) return NewJavaString(env, "");
     char* reply = nullptr;
     {

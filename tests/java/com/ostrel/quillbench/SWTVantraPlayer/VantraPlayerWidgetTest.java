@@ -97,44 +97,6 @@ class VantraPlayerWidgetTest {
     }
 
     @Test
-    void everyNativeGivesItsNeutralResultForNoWindowOrAGoneOne() {
-        VantraPlayerWidget gone = widget(new Recorder());
-        long destroyed = gone.window();
-        gone.destroy();
-        widgets.remove(gone);
-        for (long handle : new long[] {0, destroyed, 0x12345678L}) {
-            assertEquals(0, GetVPPInstance(handle));
-            assertEquals(0, destroyVantraPlayerHostWindow(handle));
-            int[] size = {-1, -1};
-            computeVantraPlayerHostWindowSize(handle, size);
-            assertArrayEquals(new int[] {-1, -1}, size);
-            computeVantraPlayerHostWindowSize(handle, null);
-            resizeVantraPlayerHostWindow(handle, 0, 0, 10, 10);
-            drawVantraPlayerHostWindow(handle, 0, 0, 10, 10);
-            setFocus(handle, 0);
-            KickIdle(handle);
-            suppressVantraPlayerHostWindowPainting(handle, true);
-            assertFalse(VPP_StopPlay(handle));
-            assertFalse(VPP_DoPlay(handle));
-            assertFalse(VPP_LoadMovie(handle, 1, "movie", true));
-            assertFalse(VPP_SetVariable(handle, "a", "b"));
-            assertEquals("false", VPP_GetVariable(handle, "a"));
-            assertFalse(VPP_CallFunction(handle, "x"));
-            assertEquals("", VPP_CallFunction2(handle, "x"));
-            setVantraPlayerHostWindowPosition(handle, 3);
-            setMaximum(handle, 3);
-            setMinimum(handle, 3);
-            assertEquals(0, getVantraPlayerHostWindowPosition(handle) + getMaximum(handle) + getMinimum(handle)
-                    + VPA_PlayerStartDebugger(handle));
-            assertFalse(VPP_KillEdittextFocus(handle) || VPP_SetQuality(handle, 1) || VPP_PushData(handle, 1, 2)
-                    || VPP_PushDataBuf(handle, 1, 2) || VPP_HasEdittextFocus(handle)
-                    || VPP_CancelCapture(handle, 1) || VPP_UpdateCursor(handle) || VPP_SendDebugInfo(handle, 1)
-                    || VPP_SetPlayerType(handle, "x"));
-        }
-        assertTrue(createVantraPlayerManager() != 0);
-    }
-
-    @Test
     void moviesLoadVariablesTravelAndCallsReply() {
         VantraPlayerWidget widget = widget(new Recorder());
         long w = widget.window();
