@@ -124,10 +124,11 @@ std::u16string ComponentData::ToString() const {
     switch (kind) {
         case KindArray:
         case KindObject: {
+            text.Reserve(TextLength());
             text.Append(kind == KindArray ? u'[' : u'{');
             for (int32_t i = 0; i < count; ++i) {
                 if (i > 0) text.Append(u',');
-                ComponentItem item = items.GetAt(i);
+                const ComponentItem& item = items.At(i);
                 if (kind == KindObject) {
                     text.Append(item.name.c_str());
                     text.Append(u": ");
@@ -139,31 +140,44 @@ std::u16string ComponentData::ToString() const {
         }
         case KindList:
             assert(selectedIndex >= 0 && "ComponentData.cpp: ToString of a list with a negative selection");
-            if (selectedIndex >= 0 && selectedIndex < count) text.Append(items.GetAt(selectedIndex).value.c_str());
+            if (selectedIndex >= 0 && selectedIndex < count) text.Append(items.At(selectedIndex).value.c_str());
             break;
         default:
-            if (count > 0) text.Append(items.GetAt(0).value.c_str());
+            if (count > 0) text.Append(items.At(0).value.c_str());
             break;
     }
     return text.ToString();
 }
 
+int32_t ComponentData::TextLength() const {
+    int64_t units = 2;  // the brackets
+    for (int32_t i = 0; i < items.GetSize(); ++i) {
+        const ComponentItem& item = items.At(i);
+        units += 1 + static_cast<int64_t>(item.value.size()) + (kind == KindObject ? 2 + item.name.size() : 0);
+    }
+    return static_cast<int32_t>(std::min<int64_t>(units, INT32_MAX / 2));
+}
+
 void ComponentData::Normalize() {
     if (!IsListLike()) return;
-    FArray<ComponentItem> previous = items;
-    items.RemoveAll();
-    for (int32_t i = 0; i < previous.GetSize(); ++i) {
-        ComponentItem item = previous.GetAt(i);
-        if (AllDecimalDigits(item.name)) items.Add(ComponentItem(std::u16string(), item.value, item.kind));
+    // Sized once for the items kept, as adding them one by one would leave it.
+    int32_t kept = 0;
+    for (int32_t i = 0; i < items.GetSize(); ++i) kept += AllDecimalDigits(items.At(i).name) ? 1 : 0;
+    FArray<ComponentItem> normalized;
+    if (!normalized.SetCapacity(kept)) return;
+    for (int32_t i = 0; i < items.GetSize(); ++i) {
+        const ComponentItem& item = items.At(i);
+        if (AllDecimalDigits(item.name)) normalized.Add(ComponentItem(std::u16string(), item.value, item.kind));
     }
+    items.Swap(normalized);
     selectedIndex = std::min(selectedIndex, items.GetSize());
 }
 
 bool ComponentData::operator==(const ComponentData& other) const {
     if (kind != other.kind || selectedIndex != other.selectedIndex || GetCount() != other.GetCount()) return false;
     for (int32_t i = 0; i < GetCount(); ++i) {
-        ComponentItem mine = items.GetAt(i);
-        ComponentItem theirs = other.items.GetAt(i);
+        const ComponentItem& mine = items.At(i);
+        const ComponentItem& theirs = other.items.At(i);
         if (mine.name != theirs.name || mine.value != theirs.value) return false;
     }
     return true;

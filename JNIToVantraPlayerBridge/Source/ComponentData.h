@@ -71,6 +71,7 @@ public:
 
 private:
     bool IsListLike() const { return kind == KindArray || kind == KindList; }
+    int32_t TextLength() const;  // an upper bound of ToString's length for arrays and objects
 
     int32_t kind = KindDefault;
     int32_t selectedIndex = 0;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 template <typename T>
 class FArray {
@@ -37,6 +38,13 @@ public:
     T GetAt(int32_t index) const {
         assert(index >= 0 && index < size && "FArray.h: GetAt index out of range");
         return InRange(index) ? data[index] : T();
+    }
+
+    // The element itself, without a copy; out of range, a default element.
+    const T& At(int32_t index) const {
+        assert(index >= 0 && index < size && "FArray.h: At index out of range");
+        static const T empty{};
+        return InRange(index) ? data[index] : empty;
     }
 
     T& ElementAt(int32_t index) {
@@ -64,6 +72,12 @@ public:
         for (int32_t j = 0; j < count; ++j) data[index + j] = other.GetAt(j);
         size += count;
         return true;
+    }
+
+    void Swap(FArray& other) noexcept {
+        std::swap(data, other.data);
+        std::swap(size, other.size);
+        std::swap(capacity, other.capacity);
     }
 
     void RemoveAll() {

@@ -37,14 +37,22 @@ void WideStringBuilder::FreeBuffer() {
     capacity = 0;
 }
 
-bool WideStringBuilder::Grow() {
-    if (capacity > INT32_MAX - kGrowth) return false;
-    int32_t grown = capacity + kGrowth;
-    auto* block = new (std::nothrow) char16_t[static_cast<size_t>(grown)];
+bool WideStringBuilder::Reserve(int32_t units) {
+    if (units < 0) return false;
+    int64_t needed = int64_t{length} + units + 1;  // and the unit kept free
+    if (needed <= capacity) return true;
+    int64_t rounded = (needed + kGrowth - 1) / kGrowth * kGrowth;
+    return rounded <= INT32_MAX && Reallocate(static_cast<int32_t>(rounded));
+}
+
+bool WideStringBuilder::Grow() { return capacity <= INT32_MAX - kGrowth && Reallocate(capacity + kGrowth); }
+
+bool WideStringBuilder::Reallocate(int32_t newCapacity) {
+    auto* block = new (std::nothrow) char16_t[static_cast<size_t>(newCapacity)];
     if (!block) return false;
     if (buffer) std::copy_n(buffer, length, block);
     delete[] buffer;
     buffer = block;
-    capacity = grown;
+    capacity = newCapacity;
     return true;
 }

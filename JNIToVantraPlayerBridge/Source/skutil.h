@@ -14,6 +14,11 @@ public:
     WideStringBuilder(const WideStringBuilder&) = delete;
     WideStringBuilder& operator=(const WideStringBuilder&) = delete;
 
+    // Makes room for `units` more units at once (the capacity stays a
+    // multiple of 512), so that a long text is not copied at every step.
+    // False, with the builder unchanged, when there is no such room.
+    bool Reserve(int32_t units);
+
     // False, with nothing appended, when the buffer could not grow.
     bool Append(char16_t unit);
     bool Append(const char16_t* text);
@@ -32,6 +37,7 @@ public:
 
 private:
     bool Grow();
+    bool Reallocate(int32_t newCapacity);
 
     char16_t* buffer = nullptr;
     int32_t length = 0;

@@ -158,6 +158,24 @@ TEST(ComponentData, NormalizeKeepsDigitNamedItemsAndLimitsTheSelection) {
     EXPECT_EQ(object.GetSelectedIndex(), 9);
 }
 
+TEST(ComponentData, ALongNormalizeKeepsEveryKeptItemInOrder) {
+    // Past one growth step, and with the text form read back whole.
+    ComponentData data;
+    data.Reset(ComponentData::KindArray);
+    std::u16string expected = u"[";
+    for (int i = 0; i < 300; ++i) {
+        std::string value = std::to_string(i);
+        data.AddItem(std::u16string(value.begin(), value.end()), 1);
+        expected += (i ? u"," : u"") + std::u16string(value.begin(), value.end());
+    }
+    expected += u"]";
+    data.SetSelectedIndex(299);
+    data.Normalize();
+    EXPECT_EQ(data.GetCount(), 300);
+    EXPECT_EQ(data.GetItemValue(299), u"299");
+    EXPECT_EQ(data.ToString(), expected);
+}
+
 TEST(ComponentData, EqualityIgnoresItemKindsButNotCase) {
     ComponentData first;
     first.Reset(ComponentData::KindArray);

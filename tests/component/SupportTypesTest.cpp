@@ -138,3 +138,19 @@ TEST(WideStringBuilder, ANulUnitIsHeldLikeAnyOther) {
     builder.Append(u'b');
     EXPECT_EQ(builder.ToString(), std::u16string(u"a\0b", 3));
 }
+
+TEST(WideStringBuilder, ReserveMakesRoomInSteps) {
+    WideStringBuilder text;
+    EXPECT_TRUE(text.Reserve(511));
+    EXPECT_EQ(text.Capacity(), 512);  // 511 units and the free one
+    EXPECT_TRUE(text.Reserve(512));
+    EXPECT_EQ(text.Capacity(), 1024);
+    for (int i = 0; i < 1000; ++i) text.Append(u'x');
+    EXPECT_EQ(text.Capacity(), 1024);  // no growth while the reserved room lasts
+    EXPECT_TRUE(text.Reserve(24));  // 1000 + 24 + 1 no longer fit in 1024
+    EXPECT_EQ(text.Capacity(), 1536);
+    EXPECT_FALSE(text.Reserve(-1));
+    EXPECT_FALSE(text.Reserve(INT32_MAX));
+    EXPECT_EQ(text.Capacity(), 1536);
+    EXPECT_EQ(text.Length(), 1000);
+}

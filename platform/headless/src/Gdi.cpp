@@ -209,15 +209,14 @@ extern "C" BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, in
     RECT bounds = source.Bounds();
     area = Intersect(area, WideRect(bounds.left + dx, bounds.top + dy, bounds.right + dx, bounds.bottom + dy));
     if (Empty(area)) return TRUE;
-    int rowWidth = area.right - area.left;
-    std::vector<uint32_t> row(static_cast<size_t>(rowWidth));
-    // Row by row through a buffer, so overlapping copies on one surface work.
+    auto rowBytes = static_cast<size_t>(area.right - area.left) * sizeof(uint32_t);
+    // Row by row with memmove; on one surface, rows moving down are copied
+    // bottom first, so that overlapping copies work.
     bool upward = target.pixels == source.pixels && dy > 0;
     for (int i = 0; i < area.bottom - area.top; ++i) {
         int targetRow = upward ? area.bottom - 1 - i : area.top + i;
         auto sourceRow = static_cast<int>(targetRow - dy);
-        std::copy_n(source.Row(sourceRow) + (area.left - dx), rowWidth, row.data());
-        std::copy_n(row.data(), rowWidth, target.Row(targetRow) + area.left);
+        std::memmove(target.Row(targetRow) + area.left, source.Row(sourceRow) + (area.left - dx), rowBytes);
     }
     return TRUE;
 }

@@ -1,0 +1,116 @@
+// The no-op engine: the cheapest engine that still does what the host asks,
+// so that benchmarks measure the host. Variables and calls answer a short
+// text from the host's heap; a paint fills the asked area of the back buffer
+// with one colour and shows it with one BlitRect.
+#include <EngineContract.h>
+
+#include <cstring>
+
+#if defined(_WIN32)
+#define NOOP_EXPORT extern "C" __declspec(dllexport)
+#else
+#define NOOP_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+struct BackBufferRecord {
+    void* colorTable;
+    int32_t colorCount;
+    void* pixels;
+    int32_t width, height, bitsPerPixel, bytesPerRow;
+    uint8_t bottomUp;
+    uint8_t padding[3];
+    int32_t pixelFormat;
+};
+
+struct Instance {
+    BackBufferRecord buffer{};
+    uint32_t colour = 0x00336699;
+    bool fill = true;
+};
+
+HostServices* services = nullptr;
+
+template <typename Signature>
+Signature Service(int index) {
+    return EntryAs<Signature>(services->entries[index]);
+}
+
+Instance& Of(InstanceRecord* record) { return *reinterpret_cast<Instance*>(record->engineData); }
+
+char* HostText(const char* text) {
+    size_t size = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(Service<service::Allocate>(kAllocate)(static_cast<uint32_t>(size)));
+    if (copy) std::memcpy(copy, text, size);
+    return copy;
+}
+
+void ENGINE_CDECL Shutdown() {}
+void ENGINE_CDECL NewInstance(InstanceRecord* r) { r->engineData = reinterpret_cast<uintptr_t>(new Instance()); }
+void ENGINE_CDECL DestroyInstance(InstanceRecord* r) {
+    delete &Of(r);
+    r->engineData = 0;
+}
+int32_t ENGINE_CDECL Ignore(InstanceRecord*) { return 0; }
+int32_t ENGINE_CDECL HandleEvent(InstanceRecord*, const void*) { return 0; }
+int32_t ENGINE_CDECL SetVariable(InstanceRecord* r, const char* name, const char* value) {
+    if (name && value && std::strcmp(name, "fill") == 0) Of(r).fill = std::strcmp(value, "0") != 0;
+    return 1;
+}
+char* ENGINE_CDECL GetVariable(InstanceRecord*, const char*) { return HostText("42"); }
+int32_t ENGINE_CDECL CallFunction2(InstanceRecord*, const char*, char** reply) {
+    *reply = HostText("<string>ok</string>");
+    return 0;
+}
+int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferRecord* info) {
+    Of(r).buffer = *info;
+    return 0;
+}
+int32_t ENGINE_CDECL DetachBackBuffer(InstanceRecord* r) {
+    Of(r).buffer = BackBufferRecord{};
+    return 0;
+}
+int32_t ENGINE_CDECL PaintArea(InstanceRecord* r, int32_t top, int32_t left, int32_t bottom, int32_t right) {
+    Instance& instance = Of(r);
+    const BackBufferRecord& b = instance.buffer;
+    if (!b.pixels) return 0;
+    left = left < 0 ? 0 : left;
+    top = top < 0 ? 0 : top;
+    right = right > b.width ? b.width : right;
+    bottom = bottom > b.height ? b.height : bottom;
+    for (int32_t y = top; instance.fill && y < bottom; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(b.pixels) + static_cast<size_t>(y) * b.bytesPerRow);
+        for (int32_t x = left; x < right; ++x) row[x] = instance.colour;
+    }
+    if (right > left && bottom > top) {
+        Service<service::FourWords>(kServiceBlitRect)(r, left, top, right - left, bottom - top);
+    }
+    return 0;
+}
+
+template <typename Function>
+EngineEntry AsEntry(Function function) {
+    return reinterpret_cast<EngineEntry>(function);
+}
+
+}  // namespace
+
+NOOP_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hostServices, EngineFunctions* functions) {
+    services = hostServices;
+    std::memset(functions, 0, sizeof *functions);
+    EngineEntry* e = functions->entries;
+    e[kShutdown] = AsEntry(&Shutdown);
+    e[kNewInstance] = AsEntry(&NewInstance);
+    e[kDestroyInstance] = AsEntry(&DestroyInstance);
+    e[kHandleEvent] = AsEntry(&HandleEvent);
+    e[kStopPlay] = AsEntry(&Ignore);
+    e[kSetVariable] = AsEntry(&SetVariable);
+    e[kGetVariable] = AsEntry(&GetVariable);
+    e[kSetBackBuffer] = AsEntry(&SetBackBuffer);
+    e[kPaintArea] = AsEntry(&PaintArea);
+    e[kDetachBackBuffer] = AsEntry(&DetachBackBuffer);
+    e[kDoPlay] = AsEntry(&Ignore);
+    e[kCallFunction2] = AsEntry(&CallFunction2);
+    return 0;
+}
