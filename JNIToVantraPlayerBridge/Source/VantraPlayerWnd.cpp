@@ -157,6 +157,7 @@ void CPlayerWnd::FinishDestruction() {
     colorTable.reset();
     backBufferInfo.colorTable = nullptr;
     ReleaseBackBuffer();
+    blitDC.reset();
 }
 
 void CPlayerWnd::OnEngineCallsReturned() {
@@ -307,11 +308,11 @@ int32_t CPlayerWnd::BlitRect(int32_t x, int32_t y, int32_t width, int32_t height
     if (!GetSafeHwnd() || !TakeBackBufferLock()) return 0;
     HDC windowDC = AcquireWindowDC();
     if (windowDC) {
-        if (HDC memoryDC = CreateCompatibleDC(windowDC)) {
+        if (!blitDC) blitDC.reset(CreateCompatibleDC(windowDC));
+        if (HDC memoryDC = blitDC.get()) {
             HGDIOBJ previous = SelectObject(memoryDC, backBufferBitmap);
             BitBlt(windowDC, x, y, width, height, memoryDC, x, y, SRCCOPY);
             SelectObject(memoryDC, previous);
-            DeleteDC(memoryDC);
         }
         ReleaseWindowDC();
     }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <string>
 
 #include "MouseInput.h"
@@ -150,6 +151,14 @@ private:
     BackBufferInfo backBufferInfo{};
     HDC currentDC = nullptr;
     int32_t dcUseCount = 0;
+    // The memory DC BlitRect copies from, kept for the window's life: making
+    // one per blit costs more than the copy on some systems. The back buffer
+    // is selected into it only during a blit, so the engine may select it
+    // into DCs of its own.
+    struct MemoryDCDeleter {
+        void operator()(HDC dc) const { DeleteDC(dc); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDCDeleter> blitDC;
     bool backBufferLocked = false;
     HBITMAP backBufferBitmap = nullptr;
     std::unique_ptr<unsigned char[]> backBufferHeader;  // 40-byte header and three colour masks

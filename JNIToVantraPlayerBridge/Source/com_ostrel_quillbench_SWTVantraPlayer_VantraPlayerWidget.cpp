@@ -8,13 +8,15 @@
 // engine call (through an up-call), so a native that makes a second call on a
 // window looks it up again first.
 //
-// A native entered with a Java exception already pending (possible only for
-// native callers) makes no JNI call and does nothing: it gives its neutral
-// result and leaves the exception pending.
+// A native that works with Java objects and is entered with a Java exception
+// already pending (possible only for native callers) makes no JNI call and
+// gives its neutral result, leaving the exception pending. The others need no
+// JNI call and work as usual; up-calls made meanwhile relay the exception.
 #include <jni.h>
 
-#include <set>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "HostApp.h"
 #include "HostServices.h"
@@ -30,9 +32,16 @@ constexpr UINT kIdleMessage = 0x0373;  // 883, sent after the queue is drained
 constexpr char kCallFunctionAbort[] = "Vantra Player Exception, ABORT";
 
 // The windows made by createVantraPlayerHostWindow and not yet destroyed.
-std::set<CPlayerWnd*>& LiveWindows() {
-    static std::set<CPlayerWnd*> windows;
+// An application has a few at a time, and every native looks its window up
+// here first: a short vector searched in order is the cheapest lookup.
+std::vector<CPlayerWnd*>& LiveWindows() {
+    static std::vector<CPlayerWnd*> windows;
     return windows;
+}
+
+bool IsLive(const CPlayerWnd* window) {
+    const std::vector<CPlayerWnd*>& windows = LiveWindows();
+    return std::find(windows.begin(), windows.end(), window) != windows.end();
 }
 
 jlong ToHandle(const void* object) { return static_cast<jlong>(reinterpret_cast<intptr_t>(object)); }
@@ -40,7 +49,7 @@ jlong ToHandle(const void* object) { return static_cast<jlong>(reinterpret_cast<
 CPlayerWnd* WindowOf(jlong handle) {
     if (handle == 0) return nullptr;
     auto* window = reinterpret_cast<CPlayerWnd*>(static_cast<intptr_t>(handle));
-    return LiveWindows().count(window) ? window : nullptr;
+    return IsLive(window) ? window : nullptr;
 }
 
 // The live window of a handle, or null when a Java exception is pending.
@@ -98,25 +107,25 @@ WIDGET_NATIVE(jlong, createVantraPlayerHostWindow)(JNIEnv* env, jobject widget, 
         delete window;
         return 0;
     }
-    LiveWindows().insert(window);
+    LiveWindows().push_back(window);
     WindowRegistry::Instance().Register(window->GetInstanceRecord(), env, widget);
     return ToHandle(window);
 }
 
 // static native long GetVPPInstance(long window)
-WIDGET_NATIVE(jlong, GetVPPInstance)(JNIEnv* env, jclass, jlong handle) {
-    CPlayerWnd* window = WindowFor(env, handle);
+WIDGET_NATIVE(jlong, GetVPPInstance)(JNIEnv*, jclass, jlong handle) {
+    CPlayerWnd* window = WindowOf(handle);
     InstanceRecord* record = window ? window->GetInstanceRecord() : nullptr;
     return record ? ToHandle(record->owner) : 0;
 }
 
 // static native long destroyVantraPlayerHostWindow(long window)
 WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong handle) {
-    CPlayerWnd* window = WindowFor(env, handle);
+    CPlayerWnd* window = WindowOf(handle);
     if (!window) return 0;
     // No longer live from here on: a close that Java asks for again from
     // inside the engine's StopPlay finds nothing to close.
-    LiveWindows().erase(window);
+    LiveWindows().erase(std::find(LiveWindows().begin(), LiveWindows().end(), window));
     window->StopPlay();
     WindowRegistry::Instance().Unregister(window->GetInstanceRecord(), env);
     window->DestroyWindow();
@@ -138,8 +147,8 @@ WIDGET_NATIVE(void, computeVantraPlayerHostWindowSize)(JNIEnv* env, jclass, jlon
 
 // static native void resizeVantraPlayerHostWindow(long window, int x, int y, int width, int height)
 WIDGET_NATIVE(void, resizeVantraPlayerHostWindow)
-(JNIEnv* env, jclass, jlong handle, jint x, jint y, jint width, jint height) {
-    CPlayerWnd* window = WindowFor(env, handle);
+(JNIEnv*, jclass, jlong handle, jint x, jint y, jint width, jint height) {
+    CPlayerWnd* window = WindowOf(handle);
     if (!window) return;
     ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
     if (WindowOf(handle)) MoveWindow(window->GetSafeHwnd(), x, y, width, height, TRUE);
@@ -147,18 +156,18 @@ WIDGET_NATIVE(void, resizeVantraPlayerHostWindow)
 
 // static native void drawVantraPlayerHostWindow(long window, int left, int top, int right, int bottom)
 WIDGET_NATIVE(void, drawVantraPlayerHostWindow)
-(JNIEnv* env, jclass, jlong handle, jint left, jint top, jint right, jint bottom) {
-    if (CPlayerWnd* window = WindowFor(env, handle)) window->DrawArea(AreaRect{left, right, top, bottom});
+(JNIEnv*, jclass, jlong handle, jint left, jint top, jint right, jint bottom) {
+    if (CPlayerWnd* window = WindowOf(handle)) window->DrawArea(AreaRect{left, right, top, bottom});
 }
 
 // static native void setFocus(long window, int unused)
-WIDGET_NATIVE(void, setFocus)(JNIEnv* env, jclass, jlong handle, jint) {
-    if (CPlayerWnd* window = WindowFor(env, handle)) SetFocus(window->GetSafeHwnd());
+WIDGET_NATIVE(void, setFocus)(JNIEnv*, jclass, jlong handle, jint) {
+    if (CPlayerWnd* window = WindowOf(handle)) SetFocus(window->GetSafeHwnd());
 }
 
 // static native void KickIdle(long window)
-WIDGET_NATIVE(void, KickIdle)(JNIEnv* env, jclass, jlong handle) {
-    if (!WindowFor(env, handle)) return;
+WIDGET_NATIVE(void, KickIdle)(JNIEnv*, jclass, jlong handle) {
+    if (!WindowOf(handle)) return;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);  // untranslated
     // The window may have been closed by what was dispatched.
@@ -166,21 +175,21 @@ WIDGET_NATIVE(void, KickIdle)(JNIEnv* env, jclass, jlong handle) {
 }
 
 // static native void suppressVantraPlayerHostWindowPainting(long window, boolean suppress)
-WIDGET_NATIVE(void, suppressVantraPlayerHostWindowPainting)(JNIEnv* env, jclass, jlong handle, jboolean suppress) {
-    if (CPlayerWnd* window = WindowFor(env, handle)) window->SetSuppressPainting(suppress == JNI_TRUE);
+WIDGET_NATIVE(void, suppressVantraPlayerHostWindowPainting)(JNIEnv*, jclass, jlong handle, jboolean suppress) {
+    if (CPlayerWnd* window = WindowOf(handle)) window->SetSuppressPainting(suppress == JNI_TRUE);
 }
 
 // static native boolean VPP_StopPlay(long window)
-WIDGET_NATIVE(jboolean, VPP_1StopPlay)(JNIEnv* env, jclass, jlong handle) {
-    CPlayerWnd* window = WindowFor(env, handle);
+WIDGET_NATIVE(jboolean, VPP_1StopPlay)(JNIEnv*, jclass, jlong handle) {
+    CPlayerWnd* window = WindowOf(handle);
     if (!window) return JNI_FALSE;
     window->StopPlay();
     return JNI_TRUE;
 }
 
 // static native boolean VPP_DoPlay(long window)
-WIDGET_NATIVE(jboolean, VPP_1DoPlay)(JNIEnv* env, jclass, jlong handle) {
-    CPlayerWnd* window = WindowFor(env, handle);
+WIDGET_NATIVE(jboolean, VPP_1DoPlay)(JNIEnv*, jclass, jlong handle) {
+    CPlayerWnd* window = WindowOf(handle);
     return ToJava(window && window->DoPlay());
 }
 

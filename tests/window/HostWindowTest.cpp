@@ -169,6 +169,8 @@ TEST_F(HostWindow, BlitsDuringPaintShareThePaintDcAndCopyOnlyTheirRectangle) {
     EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 30, 20), RGB(255, 255, 255));
     EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 9, 39), RGB(255, 255, 255));
 #ifndef _WIN32
+    EXPECT_EQ(headless::CountLiveDCs(), 1);  // the memory DC the window keeps for blits, nothing else
+    DestroyPlayer(window);
     EXPECT_EQ(headless::CountLiveDCs(), 0);
 #endif
 }

@@ -61,15 +61,21 @@ class BadInputMatrixTest {
             new Row("VPP_SendDebugInfo", h -> VPP_SendDebugInfo(h, 1), false),
             new Row("VPP_SetPlayerType", h -> VPP_SetPlayerType(h, "x"), false));
 
-    /** What a native entered with an exception pending gives: its result, and the exception kept. */
+    /**
+     * A native entered with an exception pending: what it gives ("any" for a result not fixed
+     * here), the exception kept; natives that work with Java objects do nothing ("silent"), the
+     * others work as usual.
+     */
     private static final String[][] PENDING = {
-        {"initIDs", "void kept"}, {"createVantraPlayerHostWindow", "0 kept"}, {"GetVPPInstance", "0 kept"},
-        {"destroyVantraPlayerHostWindow", "0 kept"}, {"computeVantraPlayerHostWindowSize", "void kept"},
-        {"resizeVantraPlayerHostWindow", "void kept"}, {"drawVantraPlayerHostWindow", "void kept"},
-        {"setFocus", "void kept"}, {"KickIdle", "void kept"}, {"suppressVantraPlayerHostWindowPainting", "void kept"},
-        {"VPP_1StopPlay", "false kept"}, {"VPP_1DoPlay", "false kept"}, {"VPP_1LoadMovie", "false kept"},
-        {"VPP_1SetVariable", "false kept"}, {"VPP_1GetVariable", "null kept"}, {"VPP_1CallFunction", "false kept"},
-        {"VPP_1CallFunction2", "null kept"},
+        {"initIDs", "void kept", "silent"}, {"createVantraPlayerHostWindow", "0 kept", "silent"},
+        {"GetVPPInstance", "any kept", "silent"}, {"destroyVantraPlayerHostWindow", "0 kept", "works"},
+        {"computeVantraPlayerHostWindowSize", "void kept", "silent"}, {"resizeVantraPlayerHostWindow", "void kept", "works"},
+        {"drawVantraPlayerHostWindow", "void kept", "works"}, {"setFocus", "void kept", "works"},
+        {"KickIdle", "void kept", "works"}, {"suppressVantraPlayerHostWindowPainting", "void kept", "works"},
+        {"VPP_1StopPlay", "true kept", "works"}, {"VPP_1DoPlay", "true kept", "works"},
+        {"VPP_1LoadMovie", "false kept", "silent"}, {"VPP_1SetVariable", "false kept", "silent"},
+        {"VPP_1GetVariable", "null kept", "silent"}, {"VPP_1CallFunction", "false kept", "silent"},
+        {"VPP_1CallFunction2", "null kept", "silent"},
     };
 
     private RecordingEngine engine;
@@ -228,9 +234,13 @@ class BadInputMatrixTest {
                 RecordingEngine.reset();
                 int[] size = {-1, -1};
                 String outcome = NativeCaller.callWithPendingException(pending[0], widget.window(), widget, "text", size);
-                assertEquals(pending[1], outcome);
+                if (pending[1].startsWith("any ")) {
+                    assertTrue(outcome.endsWith(pending[1].substring(3)), outcome);
+                } else {
+                    assertEquals(pending[1], outcome);
+                }
                 assertArrayEquals(new int[] {-1, -1}, size);
-                assertEquals(0, RecordingEngine.entries().length, "the engine heard nothing");
+                if (pending[2].equals("silent")) assertEquals(0, RecordingEngine.entries().length, "the engine heard nothing");
             }));
         }
     }
