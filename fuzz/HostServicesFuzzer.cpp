@@ -31,6 +31,7 @@ struct Host {
         FUZZ_CHECK(window->CreateHostWindow(parent));
         ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
         MoveWindow(window->GetSafeHwnd(), 10, 10, 200, 150, TRUE);
+        window->BlitRect(0, 0, 1, 1);  // the window keeps the DC of its first blit
         headless::RunUntilIdle();
         liveDCs = headless::CountLiveDCs();
         liveObjects = headless::CountLiveGdiObjects();

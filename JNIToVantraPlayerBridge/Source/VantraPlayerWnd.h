@@ -22,27 +22,6 @@
 #include "MouseInput.h"
 #include "PlayerInstance.h"
 
-// The back-buffer description handed to the engine; 36 bytes on 32-bit Windows.
-struct BackBufferInfo {
-    RGBQUAD* colorTable;
-    int32_t colorCount;
-    void* pixels;
-    int32_t width;
-    int32_t height;
-    int32_t bitsPerPixel;
-    int32_t bytesPerRow;
-    uint8_t bottomUp;
-    uint8_t padding[3];
-    int32_t pixelFormat;
-};
-
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(BackBufferInfo) == 36, "BackBufferInfo is 36 bytes");
-static_assert(offsetof(BackBufferInfo, pixels) == 8 && offsetof(BackBufferInfo, bytesPerRow) == 24 &&
-                  offsetof(BackBufferInfo, bottomUp) == 28 && offsetof(BackBufferInfo, pixelFormat) == 32,
-              "BackBufferInfo layout");
-#endif
-
 // A rectangle of DrawArea, in client pixels; xmax and ymax exclusive.
 struct AreaRect {
     int32_t xmin;

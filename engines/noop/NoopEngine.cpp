@@ -15,18 +15,8 @@
 
 namespace {
 
-struct BackBufferRecord {
-    void* colorTable;
-    int32_t colorCount;
-    void* pixels;
-    int32_t width, height, bitsPerPixel, bytesPerRow;
-    uint8_t bottomUp;
-    uint8_t padding[3];
-    int32_t pixelFormat;
-};
-
 struct Instance {
-    BackBufferRecord buffer{};
+    BackBufferInfo buffer{};
     uint32_t colour = 0x00336699;
     bool fill = true;
 };
@@ -64,17 +54,17 @@ int32_t ENGINE_CDECL CallFunction2(InstanceRecord*, const char*, char** reply) {
     *reply = HostText("<string>ok</string>");
     return 0;
 }
-int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferRecord* info) {
+int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferInfo* info) {
     Of(r).buffer = *info;
     return 0;
 }
 int32_t ENGINE_CDECL DetachBackBuffer(InstanceRecord* r) {
-    Of(r).buffer = BackBufferRecord{};
+    Of(r).buffer = BackBufferInfo{};
     return 0;
 }
 int32_t ENGINE_CDECL PaintArea(InstanceRecord* r, int32_t top, int32_t left, int32_t bottom, int32_t right) {
     Instance& instance = Of(r);
-    const BackBufferRecord& b = instance.buffer;
+    const BackBufferInfo& b = instance.buffer;
     if (!b.pixels) return 0;
     left = left < 0 ? 0 : left;
     top = top < 0 ? 0 : top;

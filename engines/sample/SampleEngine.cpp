@@ -25,16 +25,6 @@ namespace sample {
 namespace {
 
 // The host's back-buffer record, as the contract lays it out.
-struct BackBufferRecord {
-    void* colorTable;
-    int32_t colorCount;
-    void* pixels;
-    int32_t width, height, bitsPerPixel, bytesPerRow;
-    uint8_t bottomUp;
-    uint8_t padding[3];
-    int32_t pixelFormat;
-};
-
 HostServices* services = nullptr;
 Font font;
 
@@ -88,7 +78,7 @@ public:
         return 0;
     }
 
-    void SetBackBuffer(const BackBufferRecord* info) {
+    void SetBackBuffer(const BackBufferInfo* info) {
         pixels_ = info ? info->pixels : nullptr;
         width_ = info ? info->width : 0;
         height_ = info ? info->height : 0;
@@ -329,7 +319,7 @@ int32_t ENGINE_CDECL GetMovieSize(InstanceRecord* r, int32_t* w, int32_t* h) {
     Of(r).MovieSize(w, h);
     return 0;
 }
-int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferRecord* info) {
+int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferInfo* info) {
     Of(r).SetBackBuffer(info);
     return 0;
 }

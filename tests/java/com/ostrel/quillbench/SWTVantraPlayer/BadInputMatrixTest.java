@@ -79,6 +79,7 @@ class BadInputMatrixTest {
     };
 
     private RecordingEngine engine;
+    private int throwingRows;
     private final List<VantraPlayerWidget> widgets = new ArrayList<>();
 
     @BeforeEach
@@ -254,6 +255,15 @@ class BadInputMatrixTest {
             RecordingEngine.callFunctionOn(RecordingEngine.DO_PLAY, "<invoke name=\"f\"/>");
             return () -> VPP_DoPlay(w);
         }, 1));
+        // Up-calls inside natives that return a Java string: no string is made with the exception pending.
+        rows.add(upCallThatThrows("callFunction", w -> {
+            RecordingEngine.callFunctionOn(RecordingEngine.GET_VARIABLE, "<invoke name=\"f\"/>");
+            return () -> VPP_GetVariable(w, "a");
+        }, 1));
+        rows.add(upCallThatThrows("trace", w -> {
+            RecordingEngine.traceOn(RecordingEngine.CALL_FUNCTION_2, "t");
+            return () -> VPP_CallFunction2(w, "x");
+        }, 1));
         rows.add(upCallThatThrows("doubleClick", w -> {
             resizeVantraPlayerHostWindow(w, 0, 0, 100, 100);
             for (int i = 0; i < 2; i++) {
@@ -272,7 +282,8 @@ class BadInputMatrixTest {
     /** The listener's exception reaches the Java caller of the native that led to the up-call. */
     private DynamicTest upCallThatThrows(String upCall, LongFunction<Executable> arrange, int expectedStatus) {
         Listener listener = new Listener();
-        return withWidget(upCall + " with a listener that throws", "recording", listener, widget -> {
+        return withWidget(upCall + " with a listener that throws (" + (++throwingRows) + ")", "recording", listener,
+                widget -> {
             Executable trigger = arrange.apply(widget.window());
             listener.failure = new IllegalStateException(upCall + " failed");
             IllegalStateException thrown = assertThrows(IllegalStateException.class, trigger);
