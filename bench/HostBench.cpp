@@ -173,6 +173,7 @@ public:
 
 struct LifecycleFigures {
     double firstThousandMs = 0, lastThousandMs = 0;
+    std::string heapByThousand;  // heap in use after each thousand cycles
     long long heapBefore = 0, heapAfter = 0;
     int gdiBefore = 0, gdiAfter = 0, dcsBefore = 0, dcsAfter = 0;
 };
@@ -199,6 +200,8 @@ LifecycleFigures RunLifecycles(int cycles) {
             double ms = std::chrono::duration<double, std::milli>(now - sliceStart).count();
             if (i + 1 == 1000) figures.firstThousandMs = ms;
             if (i + 1 == cycles) figures.lastThousandMs = ms;
+            figures.heapByThousand += (figures.heapByThousand.empty() ? "" : ", ") +
+                                      std::to_string(mallinfo2().uordblks);
             sliceStart = now;
         }
     }
@@ -208,10 +211,30 @@ LifecycleFigures RunLifecycles(int cycles) {
     return figures;
 }
 
+void ReportLifecycle(const LifecycleFigures& life, const std::string& path) {
+    ResultTable lifecycle("Window lifecycle, 10,000 cycles (create, resize, paint, destroy; engine loaded and released each cycle)");
+    lifecycle.Add({"last thousand cycles", ResultTable::Format(life.lastThousandMs, "ms"),
+                   "first thousand: " + ResultTable::Format(life.firstThousandMs, "ms"),
+                   life.lastThousandMs / life.firstThousandMs, "<= 1.10",
+                   life.lastThousandMs / life.firstThousandMs <= 1.10});
+    long long grown = life.heapAfter - life.heapBefore;
+    lifecycle.Add({"heap in use after the cycles", std::to_string(life.heapAfter) + " B (" +
+                       std::to_string(grown) + " B more)",
+                   "before: " + std::to_string(life.heapBefore) + " B",
+                   static_cast<double>(life.heapAfter) / static_cast<double>(life.heapBefore), "ends where it began",
+                   grown <= 0});
+    lifecycle.Add({"live GDI objects / DCs after", std::to_string(life.gdiAfter) + " / " + std::to_string(life.dcsAfter),
+                   "before: " + std::to_string(life.gdiBefore) + " / " + std::to_string(life.dcsBefore),
+                   life.gdiBefore ? static_cast<double>(life.gdiAfter) / life.gdiBefore : 1.0, "end where they began",
+                   life.gdiAfter == life.gdiBefore && life.dcsAfter == life.dcsBefore});
+    lifecycle.Write(path, "Heap in use after each thousand cycles, in bytes: " + life.heapByThousand + ".");
+}
+
 void Report(const std::map<std::string, double>& m, const LifecycleFigures& life, const std::string& path) {
-    // A section whose benchmarks were filtered out of the run is left out.
+    // When benchmarks were filtered out of the run, only the lifecycle is reported.
     if (!m.count("BM_Paint_Host") || !m.count("BM_MouseMove_Host") || !m.count("BM_Component_Build/100")) {
-        std::fprintf(stderr, "host_bench: some benchmarks did not run; no table written\n");
+        std::fprintf(stderr, "host_bench: some benchmarks did not run; their tables are left out\n");
+        ReportLifecycle(life, path);
         return;
     }
     ResultTable hot("Host paths on the headless backend (Google Benchmark, median of repetitions)");
@@ -243,23 +266,8 @@ void Report(const std::map<std::string, double>& m, const LifecycleFigures& life
                      growth <= (build ? 12.0 : 1.5)});
     }
     scaling.Write(path);
+    ReportLifecycle(life, path);
 
-    ResultTable lifecycle("Window lifecycle, 10,000 cycles (create, resize, paint, destroy; engine loaded and released each cycle)");
-    lifecycle.Add({"last thousand cycles", ResultTable::Format(life.lastThousandMs, "ms"),
-                   "first thousand: " + ResultTable::Format(life.firstThousandMs, "ms"),
-                   life.lastThousandMs / life.firstThousandMs, "<= 1.10",
-                   life.lastThousandMs / life.firstThousandMs <= 1.10});
-    long long grown = life.heapAfter - life.heapBefore;
-    lifecycle.Add({"heap in use after the cycles", std::to_string(life.heapAfter) + " B (" +
-                       std::to_string(grown) + " B more)",
-                   "before: " + std::to_string(life.heapBefore) + " B",
-                   static_cast<double>(life.heapAfter) / static_cast<double>(life.heapBefore), "ends where it began",
-                   grown <= 0});
-    lifecycle.Add({"live GDI objects / DCs after", std::to_string(life.gdiAfter) + " / " + std::to_string(life.dcsAfter),
-                   "before: " + std::to_string(life.gdiBefore) + " / " + std::to_string(life.dcsBefore),
-                   life.gdiBefore ? static_cast<double>(life.gdiAfter) / life.gdiBefore : 1.0, "end where they began",
-                   life.gdiAfter == life.gdiBefore && life.dcsAfter == life.dcsBefore});
-    lifecycle.Write(path);
 }
 
 }  // namespace
