@@ -35,14 +35,12 @@ public:
     int32_t GetSize() const { return size; }
     int32_t GetCapacity() const { return capacity; }
 
-    T GetAt(int32_t index) const {
-        assert(index >= 0 && index < size && "FArray.h: GetAt index out of range");
-        return InRange(index) ? data[index] : T();
-    }
+    // A copy of the element; out of range, a default element.
+    T GetAt(int32_t index) const { return At(index); }
 
     // The element itself, without a copy; out of range, a default element.
     const T& At(int32_t index) const {
-        assert(index >= 0 && index < size && "FArray.h: At index out of range");
+        assert(index >= 0 && index < size && "FArray.h: index out of range");
         static const T empty{};
         return InRange(index) ? data[index] : empty;
     }
