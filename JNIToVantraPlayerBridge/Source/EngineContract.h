@@ -167,6 +167,12 @@ Signature EntryAs(EngineEntry entry) {
     return reinterpret_cast<Signature>(entry);
 }
 
+// A function as a table entry; the other side calls it through EntryAs.
+template <typename Function>
+EngineEntry AsEntry(Function function) {
+    return reinterpret_cast<EngineEntry>(function);
+}
+
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(void*) == 4, "32-bit build");
 static_assert(sizeof(InstanceRecord) == 8, "InstanceRecord is two words");

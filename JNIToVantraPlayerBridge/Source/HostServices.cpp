@@ -112,11 +112,6 @@ int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request, c
 
 uint8_t ENGINE_CDECL AlwaysFalse() { return 0; }
 
-template <typename Function>
-EngineEntry AsEntry(Function function) {
-    return reinterpret_cast<EngineEntry>(function);
-}
-
 }  // namespace
 
 void* AllocateEngineBlock(size_t size) { return std::malloc(size); }

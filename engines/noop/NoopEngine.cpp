@@ -2,16 +2,10 @@
 // so that benchmarks measure the host. Variables and calls answer a short
 // text from the host's heap; a paint fills the asked area of the back buffer
 // with one colour and shows it with one BlitRect.
-#include <EngineContract.h>
+#include <EngineSide.h>
 
 #include <cstring>
 #include <vector>
-
-#if defined(_WIN32)
-#define NOOP_EXPORT extern "C" __declspec(dllexport)
-#else
-#define NOOP_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace {
 
@@ -30,13 +24,6 @@ Signature Service(int index) {
 
 Instance& Of(InstanceRecord* record) { return *reinterpret_cast<Instance*>(record->engineData); }
 
-char* HostText(const char* text) {
-    size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(Service<service::Allocate>(kAllocate)(static_cast<uint32_t>(size)));
-    if (copy) std::memcpy(copy, text, size);
-    return copy;
-}
-
 void ENGINE_CDECL Shutdown() {}
 void ENGINE_CDECL NewInstance(InstanceRecord* r) { r->engineData = reinterpret_cast<uintptr_t>(new Instance()); }
 void ENGINE_CDECL DestroyInstance(InstanceRecord* r) {
@@ -49,9 +36,9 @@ int32_t ENGINE_CDECL SetVariable(InstanceRecord* r, const char* name, const char
     if (name && value && std::strcmp(name, "fill") == 0) Of(r).fill = std::strcmp(value, "0") != 0;
     return 1;
 }
-char* ENGINE_CDECL GetVariable(InstanceRecord*, const char*) { return HostText("42"); }
+char* ENGINE_CDECL GetVariable(InstanceRecord*, const char*) { return CopyToHostHeap(services, "42"); }
 int32_t ENGINE_CDECL CallFunction2(InstanceRecord*, const char*, char** reply) {
-    *reply = HostText("<string>ok</string>");
+    *reply = CopyToHostHeap(services, "<string>ok</string>");
     return 0;
 }
 int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* r, const BackBufferInfo* info) {
@@ -85,14 +72,9 @@ int32_t ENGINE_CDECL PaintArea(InstanceRecord* r, int32_t top, int32_t left, int
     return 0;
 }
 
-template <typename Function>
-EngineEntry AsEntry(Function function) {
-    return reinterpret_cast<EngineEntry>(function);
-}
-
 }  // namespace
 
-NOOP_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hostServices, EngineFunctions* functions) {
+ENGINE_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hostServices, EngineFunctions* functions) {
     services = hostServices;
     std::memset(functions, 0, sizeof *functions);
     EngineEntry* e = functions->entries;

@@ -10,14 +10,8 @@
 #include <vector>
 
 #include "ComponentExchange.h"
-#include "EngineContract.h"
+#include "EngineSide.h"
 #include "RecordingEngineControl.h"
-
-#ifdef _WIN32
-#define RECORDING_EXPORT extern "C" __declspec(dllexport)
-#else
-#define RECORDING_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace {
 
@@ -86,11 +80,7 @@ const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_
 
 // A copy of the configured text from the host's heap, or null.
 char* AllocatedText(const EntryBehaviour& behaviour) {
-    if (!behaviour.hasText) return nullptr;
-    auto allocate = EntryAs<service::Allocate>(State().services->entries[kAllocate]);
-    auto* copy = static_cast<char*>(allocate(static_cast<uint32_t>(behaviour.text.size() + 1)));
-    if (copy) std::memcpy(copy, behaviour.text.c_str(), behaviour.text.size() + 1);
-    return copy;
+    return behaviour.hasText ? CopyToHostHeap(State().services, behaviour.text) : nullptr;
 }
 
 // Any entry without a shape of its own: up to five 32-bit words after the
@@ -191,11 +181,6 @@ void* ENGINE_CDECL GetComponentParameters(InstanceRecord* record, int32_t identi
 
 intptr_t ENGINE_CDECL EngineCall88(InstanceRecord* record, uint8_t byte) { return Enter(88, record, {byte}).result; }
 
-template <typename Function>
-EngineEntry AsEntry(Function function) {
-    return reinterpret_cast<EngineEntry>(function);
-}
-
 template <int... N>
 void FillGeneric(EngineFunctions* functions, std::integer_sequence<int, N...>) {
     ((functions->entries[N] = AsEntry(&Generic<N>)), ...);
@@ -210,7 +195,7 @@ void FillGeneric(EngineFunctions* functions, std::integer_sequence<int, N...>) {
 #define RECORDING_ENTRY_POINT ExternalPlayer_Initialize
 #endif
 
-RECORDING_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* services, EngineFunctions* functions) {
+ENGINE_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* services, EngineFunctions* functions) {
     EngineState& state = State();
     state.services = services;
     RecordedCall call{};
@@ -243,49 +228,49 @@ RECORDING_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* serv
 #endif
 }
 
-RECORDING_EXPORT void RecordingEngine_Reset() {
+ENGINE_EXPORT void RecordingEngine_Reset() {
     EngineState& state = State();
     state.calls.clear();
     for (EntryBehaviour& behaviour : state.behaviours) behaviour = EntryBehaviour{};
     std::fill(std::begin(state.rectWords), std::end(state.rectWords), 0);
 }
 
-RECORDING_EXPORT int32_t RecordingEngine_CallCount() { return static_cast<int32_t>(State().calls.size()); }
+ENGINE_EXPORT int32_t RecordingEngine_CallCount() { return static_cast<int32_t>(State().calls.size()); }
 
-RECORDING_EXPORT int32_t RecordingEngine_GetCall(int32_t index, RecordedCall* call) {
+ENGINE_EXPORT int32_t RecordingEngine_GetCall(int32_t index, RecordedCall* call) {
     const auto& calls = State().calls;
     if (index < 0 || static_cast<size_t>(index) >= calls.size() || !call) return 0;
     *call = calls[static_cast<size_t>(index)];
     return 1;
 }
 
-RECORDING_EXPORT void RecordingEngine_SetResult(int32_t entry, intptr_t result) {
+ENGINE_EXPORT void RecordingEngine_SetResult(int32_t entry, intptr_t result) {
     if (entry >= 0 && entry < EngineFunctions::kCount) State().behaviours[entry].result = result;
 }
 
-RECORDING_EXPORT void RecordingEngine_SetTextResult(int32_t entry, const char* text) {
+ENGINE_EXPORT void RecordingEngine_SetTextResult(int32_t entry, const char* text) {
     if (entry < 0 || entry >= EngineFunctions::kCount) return;
     EntryBehaviour& behaviour = State().behaviours[entry];
     behaviour.hasText = text != nullptr;
     behaviour.text = text ? text : "";
 }
 
-RECORDING_EXPORT void RecordingEngine_SetRaise(int32_t entry, int32_t raise) {
+ENGINE_EXPORT void RecordingEngine_SetRaise(int32_t entry, int32_t raise) {
     if (entry >= 0 && entry < EngineFunctions::kCount) State().behaviours[entry].raise = raise;
 }
 
-RECORDING_EXPORT void RecordingEngine_SetCallback(int32_t entry, RecordingCallback callback, void* context) {
+ENGINE_EXPORT void RecordingEngine_SetCallback(int32_t entry, RecordingCallback callback, void* context) {
     if (entry < 0 || entry >= EngineFunctions::kCount) return;
     State().behaviours[entry].callback = callback;
     State().behaviours[entry].callbackContext = context;
 }
 
-RECORDING_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
+ENGINE_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
     int32_t* words = State().rectWords;
     words[0] = a, words[1] = b, words[2] = c, words[3] = d;
 }
 
-RECORDING_EXPORT void RecordingEngine_SetComponentReply(void* descriptors, int32_t count) {
+ENGINE_EXPORT void RecordingEngine_SetComponentReply(void* descriptors, int32_t count) {
     State().componentReply = descriptors;
     State().componentCount = count;
 }

@@ -11,20 +11,13 @@
 
 #include "Canvas.h"
 #include "ComponentExchange.h"
-#include "EngineContract.h"
+#include "EngineSide.h"
 #include "Invocation.h"
 #include "Movie.h"
-
-#ifdef _WIN32
-#define SAMPLE_EXPORT extern "C" __declspec(dllexport)
-#else
-#define SAMPLE_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace sample {
 namespace {
 
-// The host's back-buffer record, as the contract lays it out.
 HostServices* services = nullptr;
 Font font;
 
@@ -33,11 +26,7 @@ Signature ServiceAt(int index) {
     return EntryAs<Signature>(services->entries[index]);
 }
 
-char* HostCopy(const std::string& text) {
-    auto* copy = static_cast<char*>(ServiceAt<service::Allocate>(kAllocate)(static_cast<uint32_t>(text.size() + 1)));
-    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
+char* HostCopy(const std::string& text) { return CopyToHostHeap(services, text); }
 
 std::string ModuleFolder() {
     HMODULE module = ModuleOfAddress(reinterpret_cast<const void*>(&ModuleFolder));
@@ -353,17 +342,12 @@ int32_t ENGINE_CDECL CallFunction2(InstanceRecord* r, const char* request, char*
     return 0;
 }
 
-template <typename Function>
-EngineEntry AsEntry(Function function) {
-    return reinterpret_cast<EngineEntry>(function);
-}
-
 }  // namespace
 }  // namespace sample
 
 using namespace sample;
 
-SAMPLE_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hostServices, EngineFunctions* functions) {
+ENGINE_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hostServices, EngineFunctions* functions) {
     services = hostServices;
     if (!font.Loaded()) font.Load(ModuleFolder() + "fonts/DejaVuSans.ttf");
     std::memset(functions, 0, sizeof *functions);
