@@ -159,7 +159,8 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                double nanoseconds = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                double nanoseconds = run.GetAdjustedRealTime() *
+                                     benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
                                      benchmark::GetTimeUnitMultiplier(run.time_unit);
                 medians[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
                     nanoseconds;
@@ -200,8 +201,8 @@ LifecycleFigures RunLifecycles(int cycles) {
             double ms = std::chrono::duration<double, std::milli>(now - sliceStart).count();
             if (i + 1 == 1000) figures.firstThousandMs = ms;
             if (i + 1 == cycles) figures.lastThousandMs = ms;
-            figures.heapByThousand += (figures.heapByThousand.empty() ? "" : ", ") +
-                                      std::to_string(mallinfo2().uordblks);
+            figures.heapByThousand +=
+                (figures.heapByThousand.empty() ? "" : ", ") + std::to_string(mallinfo2().uordblks);
             sliceStart = now;
         }
     }
@@ -212,18 +213,20 @@ LifecycleFigures RunLifecycles(int cycles) {
 }
 
 void ReportLifecycle(const LifecycleFigures& life, const std::string& path) {
-    ResultTable lifecycle("Window lifecycle, 10,000 cycles (create, resize, paint, destroy; engine loaded and released each cycle)");
+    ResultTable lifecycle(
+        "Window lifecycle, 10,000 cycles (create, resize, paint, destroy; engine loaded and released each cycle)");
     lifecycle.Add({"last thousand cycles", ResultTable::Format(life.lastThousandMs, "ms"),
                    "first thousand: " + ResultTable::Format(life.firstThousandMs, "ms"),
                    life.lastThousandMs / life.firstThousandMs, "<= 1.10",
                    life.lastThousandMs / life.firstThousandMs <= 1.10});
     long long grown = life.heapAfter - life.heapBefore;
-    lifecycle.Add({"heap in use after the cycles", std::to_string(life.heapAfter) + " B (" +
-                       std::to_string(grown) + " B more)",
+    lifecycle.Add({"heap in use after the cycles",
+                   std::to_string(life.heapAfter) + " B (" + std::to_string(grown) + " B more)",
                    "before: " + std::to_string(life.heapBefore) + " B",
                    static_cast<double>(life.heapAfter) / static_cast<double>(life.heapBefore), "ends where it began",
                    grown <= 0});
-    lifecycle.Add({"live GDI objects / DCs after", std::to_string(life.gdiAfter) + " / " + std::to_string(life.dcsAfter),
+    lifecycle.Add({"live GDI objects / DCs after",
+                   std::to_string(life.gdiAfter) + " / " + std::to_string(life.dcsAfter),
                    "before: " + std::to_string(life.gdiBefore) + " / " + std::to_string(life.dcsBefore),
                    life.gdiBefore ? static_cast<double>(life.gdiAfter) / life.gdiBefore : 1.0, "end where they began",
                    life.gdiAfter == life.gdiBefore && life.dcsAfter == life.dcsBefore});
@@ -250,7 +253,8 @@ void Report(const std::map<std::string, double>& m, const LifecycleFigures& life
              move / format, "<= 2", move / format <= 2.0});
     hot.Write(path);
 
-    ResultTable scaling("Component data as it grows (ns per item; ratio = per-item cost at 10,000 items over at 1,000)");
+    ResultTable scaling(
+        "Component data as it grows (ns per item; ratio = per-item cost at 10,000 items over at 1,000)");
     for (const char* op : {"ToString", "Normalize", "Copy", "Equality", "Build"}) {
         std::string name = std::string("BM_Component_") + op;
         std::string perItem;
@@ -267,7 +271,6 @@ void Report(const std::map<std::string, double>& m, const LifecycleFigures& life
     }
     scaling.Write(path);
     ReportLifecycle(life, path);
-
 }
 
 }  // namespace

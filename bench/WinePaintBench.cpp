@@ -8,8 +8,8 @@
 #include <VantraPlayerWnd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <vector>
 

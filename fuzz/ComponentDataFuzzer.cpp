@@ -130,7 +130,8 @@ void Step(FuzzedDataProvider& input, ComponentData& data, Model& model) {
             data.SetColor(color);
             if (model.kind == ComponentData::KindColor) {
                 char text[8];
-                std::snprintf(text, sizeof text, "#%02X%02X%02X", (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
+                std::snprintf(text, sizeof text, "#%02X%02X%02X", (color >> 16) & 0xFF, (color >> 8) & 0xFF,
+                              color & 0xFF);
                 model.items = {{u"", std::u16string(text, text + 7), model.kind}};
                 FUZZ_CHECK(data.GetColor() == (color & 0xFFFFFF));
             }

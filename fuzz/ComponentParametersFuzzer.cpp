@@ -63,7 +63,8 @@ std::string Text(FuzzedDataProvider& input) {
 char** TextArray(FuzzedDataProvider& input, int32_t entries) {
     if (input.ConsumeIntegralInRange(0, 7) == 0) return nullptr;
     auto** array = static_cast<char**>(NewBlock(sizeof(char*) * static_cast<size_t>(entries)));
-    for (int32_t i = 0; i < entries; ++i) array[i] = input.ConsumeIntegralInRange(0, 9) == 0 ? nullptr : NewText(Text(input));
+    for (int32_t i = 0; i < entries; ++i)
+        array[i] = input.ConsumeIntegralInRange(0, 9) == 0 ? nullptr : NewText(Text(input));
     return array;
 }
 

@@ -43,9 +43,9 @@ Host& TheHost() {
     return *host;
 }
 
-const UINT kInputMessages[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
-                               WM_MOUSEWHEEL,  WM_MOUSELEAVE,  WM_SETCURSOR, WM_KEYDOWN,       WM_CHAR,
-                               WM_CAPTURECHANGED};
+const UINT kInputMessages[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_LBUTTONDBLCLK,
+                               WM_RBUTTONDOWN, WM_MOUSEWHEEL,  WM_MOUSELEAVE,    WM_SETCURSOR,
+                               WM_KEYDOWN,     WM_CHAR,        WM_CAPTURECHANGED};
 
 InstanceRecord* PickRecord(FuzzedDataProvider& input, InstanceRecord* real, InstanceRecord* ownerless) {
     switch (input.ConsumeIntegralInRange(0, 7)) {
@@ -65,11 +65,13 @@ void CallOne(FuzzedDataProvider& input, HostServices& services, InstanceRecord* 
             int32_t width = 0, height = 0;
             bool nullOut = input.ConsumeBool();
             EntryAs<service::GetWindowSize>(entries[kServiceGetWindowSize])(record, nullOut ? nullptr : &width,
-                                                                             nullOut ? nullptr : &height);
+                                                                            nullOut ? nullptr : &height);
             break;
         }
         case 1: EntryAs<service::FourWords>(entries[kServiceBlitRect])(record, word(), word(), word(), word()); break;
-        case 2: EntryAs<service::FourWords>(entries[kServiceInvalidateArea])(record, word(), word(), word(), word()); break;
+        case 2:
+            EntryAs<service::FourWords>(entries[kServiceInvalidateArea])(record, word(), word(), word(), word());
+            break;
         case 3: EntryAs<service::ThreeWords>(entries[kServiceFillBackground])(record, word(), word(), word()); break;
         case 4: EntryAs<service::TwoWords>(entries[kServiceResizeDisplay])(record, word(), word()); break;
         case 5: EntryAs<service::OneWord>(entries[kServiceSetCursorType])(record, word()); break;
@@ -94,8 +96,8 @@ void CallOne(FuzzedDataProvider& input, HostServices& services, InstanceRecord* 
         }
         case 10: {
             int32_t result = 7;
-            EntryAs<service::ClearResultWord>(entries[kServiceClearResultWord])(record, word(),
-                                                                               input.ConsumeBool() ? nullptr : &result);
+            EntryAs<service::ClearResultWord>(entries[kServiceClearResultWord])(
+                record, word(), input.ConsumeBool() ? nullptr : &result);
             break;
         }
         case 11: EntryAs<service::FlushPainting>(entries[kServiceFlushPainting])(record, word(), word()); break;
@@ -109,7 +111,8 @@ void CallOne(FuzzedDataProvider& input, HostServices& services, InstanceRecord* 
             break;
         }
         case 13: {
-            void* block = EntryAs<service::Allocate>(entries[kAllocate])(input.ConsumeIntegralInRange<uint32_t>(0, 1 << 20));
+            void* block =
+                EntryAs<service::Allocate>(entries[kAllocate])(input.ConsumeIntegralInRange<uint32_t>(0, 1 << 20));
             EntryAs<service::Free>(entries[kFree])(block);
             break;
         }

@@ -16,8 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 
 #include "MouseInput.h"
 #include "PlayerInstance.h"

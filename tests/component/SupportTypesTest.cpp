@@ -147,7 +147,7 @@ TEST(WideStringBuilder, ReserveMakesRoomInSteps) {
     EXPECT_EQ(text.Capacity(), 1024);
     for (int i = 0; i < 1000; ++i) text.Append(u'x');
     EXPECT_EQ(text.Capacity(), 1024);  // no growth while the reserved room lasts
-    EXPECT_TRUE(text.Reserve(24));  // 1000 + 24 + 1 no longer fit in 1024
+    EXPECT_TRUE(text.Reserve(24));     // 1000 + 24 + 1 no longer fit in 1024
     EXPECT_EQ(text.Capacity(), 1536);
     EXPECT_FALSE(text.Reserve(-1));
     EXPECT_FALSE(text.Reserve(INT32_MAX));

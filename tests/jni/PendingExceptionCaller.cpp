@@ -35,16 +35,24 @@ using Caller = std::function<std::string(void*, JNIEnv*, const Arguments&)>;
 // Each native by its Java name (underscores as JNI escapes them), called with its own signature.
 const std::map<std::string, Caller>& Callers() {
     static const std::map<std::string, Caller> callers = {
-        {"initIDs", [](void* f, JNIEnv* e, const Arguments& a) { Call<void>(f, e, a.widgetClass); return std::string("void"); }},
+        {"initIDs",
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             Call<void>(f, e, a.widgetClass);
+             return std::string("void");
+         }},
         {"createVantraPlayerHostWindow",
          [](void* f, JNIEnv* e, const Arguments& a) {
              return Describe(reinterpret_cast<jlong (*)(JNIEnv*, jobject, jlong, jstring)>(f)(e, a.widget, 0, a.text));
          }},
-        {"GetVPPInstance", [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jlong>(f, e, a.widgetClass, a.handle)); }},
+        {"GetVPPInstance",
+         [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jlong>(f, e, a.widgetClass, a.handle)); }},
         {"destroyVantraPlayerHostWindow",
          [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jlong>(f, e, a.widgetClass, a.handle)); }},
         {"computeVantraPlayerHostWindowSize",
-         [](void* f, JNIEnv* e, const Arguments& a) { Call<void>(f, e, a.widgetClass, a.handle, a.size); return std::string("void"); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             Call<void>(f, e, a.widgetClass, a.handle, a.size);
+             return std::string("void");
+         }},
         {"resizeVantraPlayerHostWindow",
          [](void* f, JNIEnv* e, const Arguments& a) {
              Call<void>(f, e, a.widgetClass, a.handle, jint{0}, jint{0}, jint{50}, jint{50});
@@ -55,24 +63,45 @@ const std::map<std::string, Caller>& Callers() {
              Call<void>(f, e, a.widgetClass, a.handle, jint{0}, jint{0}, jint{50}, jint{50});
              return std::string("void");
          }},
-        {"setFocus", [](void* f, JNIEnv* e, const Arguments& a) { Call<void>(f, e, a.widgetClass, a.handle, jint{0}); return std::string("void"); }},
-        {"KickIdle", [](void* f, JNIEnv* e, const Arguments& a) { Call<void>(f, e, a.widgetClass, a.handle); return std::string("void"); }},
+        {"setFocus",
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             Call<void>(f, e, a.widgetClass, a.handle, jint{0});
+             return std::string("void");
+         }},
+        {"KickIdle",
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             Call<void>(f, e, a.widgetClass, a.handle);
+             return std::string("void");
+         }},
         {"suppressVantraPlayerHostWindowPainting",
-         [](void* f, JNIEnv* e, const Arguments& a) { Call<void>(f, e, a.widgetClass, a.handle, jboolean{JNI_TRUE}); return std::string("void"); }},
-        {"VPP_1StopPlay", [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle)); }},
-        {"VPP_1DoPlay", [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle)); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             Call<void>(f, e, a.widgetClass, a.handle, jboolean{JNI_TRUE});
+             return std::string("void");
+         }},
+        {"VPP_1StopPlay", [](void* f, JNIEnv* e,
+                             const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle)); }},
+        {"VPP_1DoPlay", [](void* f, JNIEnv* e,
+                           const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle)); }},
         {"VPP_1LoadMovie",
          [](void* f, JNIEnv* e, const Arguments& a) {
              return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle, jint{1}, a.text, jboolean{JNI_TRUE}));
          }},
         {"VPP_1SetVariable",
-         [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle, a.text, a.text)); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle, a.text, a.text));
+         }},
         {"VPP_1GetVariable",
-         [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jstring>(f, e, a.widgetClass, a.handle, a.text)); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             return Describe(Call<jstring>(f, e, a.widgetClass, a.handle, a.text));
+         }},
         {"VPP_1CallFunction",
-         [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle, a.text)); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             return Describe(Call<jboolean>(f, e, a.widgetClass, a.handle, a.text));
+         }},
         {"VPP_1CallFunction2",
-         [](void* f, JNIEnv* e, const Arguments& a) { return Describe(Call<jstring>(f, e, a.widgetClass, a.handle, a.text)); }},
+         [](void* f, JNIEnv* e, const Arguments& a) {
+             return Describe(Call<jstring>(f, e, a.widgetClass, a.handle, a.text));
+         }},
     };
     return callers;
 }

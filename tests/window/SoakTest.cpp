@@ -100,8 +100,8 @@ TEST_F(Soak, WindowLifecyclesLeaveNothingBehind) {
     long long memoryAtEnd = MemoryInUse();
     std::cout << "soak: " << cycles << " cycles; first " << warmUp << " took " << firstSeconds * 1000 << " ms, last "
               << warmUp << " " << lastSeconds * 1000 << " ms; memory after warm-up " << memoryAfterWarmUp
-              << " B, at end " << memoryAtEnd << " B; GDI objects (GetGuiResources on Windows, 0 under Wine) " << before.gdiObjects << " -> " << after.gdiObjects
-              << std::endl;
+              << " B, at end " << memoryAtEnd << " B; GDI objects (GetGuiResources on Windows, 0 under Wine) "
+              << before.gdiObjects << " -> " << after.gdiObjects << std::endl;
     EXPECT_EQ(after.windows, before.windows);
     EXPECT_EQ(after.dcs, before.dcs);
     EXPECT_EQ(after.gdiObjects, before.gdiObjects);
