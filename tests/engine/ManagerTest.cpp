@@ -12,8 +12,14 @@ TEST(ManagerPath, DropsTheFirstCharacterTurnsSlashesAndAppendsTheEngineFile) {
 }
 
 TEST(ManagerGet, WithoutCreateMakesNothing) {
-    // Meaningful in a process of its own, as CTest runs every test.
+    // Meaningful in a process of its own, as CTest runs every test but on the
+    // 32-bit build, whose program runs whole (and where a skip, reported
+    // through a second thread, would end the emulated process).
+#if defined(_WIN32) && !defined(_WIN64)
+    if (VantraPlayerManager::Get(false)) return;
+#else
     if (VantraPlayerManager::Get(false)) GTEST_SKIP() << "another test in this process made the manager";
+#endif
     EXPECT_EQ(VantraPlayerManager::Get(false), nullptr);
     VantraPlayerManager* made = VantraPlayerManager::Get(true);
     EXPECT_NE(made, nullptr);

@@ -26,12 +26,31 @@ void RecordingEngineClient::Unload() {
     module = nullptr;
 }
 
-std::u16string RecordingEngineClient::FolderText(const char* engine) {
-    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
+namespace {
+
+// build/<preset>/tests, where the test programs run from.
+std::u16string TestsFolder() {
     WCHAR buffer[1024];
     DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
     std::u16string path(AsUtf16(buffer), length);
-    std::u16string tests = path.substr(0, path.find_last_of(u"\\/"));
+    return path.substr(0, path.find_last_of(u"\\/"));
+}
+
+}  // namespace
+
+std::u16string RecordingEngineClient::TestModuleFile(const char* name) {
+#ifdef _WIN32
+    const char* suffix = ".dll";
+#else
+    const char* suffix = ".so";
+#endif
+    std::string file = std::string("/") + name + suffix;
+    return TestsFolder() + std::u16string(file.begin(), file.end());
+}
+
+std::u16string RecordingEngineClient::FolderText(const char* engine) {
+    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
+    std::u16string tests = TestsFolder();
     std::u16string root = tests.substr(0, tests.find_last_of(u"\\/"));
     std::string name(engine);
     return u"/" + root + u"/engines/" + std::u16string(name.begin(), name.end()) + u"/";

@@ -26,6 +26,8 @@ public:
     // The folder text the host is given (with the leading character it drops).
     static std::u16string FolderText(const char* engine);
     static std::u16string EngineFile(const char* engine);
+    // A module built beside the test programs (build/<preset>/tests).
+    static std::u16string TestModuleFile(const char* name);
 
     std::vector<RecordedCall> Calls() const;
     std::vector<int32_t> Entries() const;

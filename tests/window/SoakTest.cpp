@@ -3,6 +3,7 @@
 // windows, DCs, GDI objects, the engine module, heap memory.
 // VP_SOAK_CYCLES sets the number of cycles (a short run by default); the
 // figures are printed for reports.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -28,19 +29,55 @@ int Cycles() {
     return cycles > 0 ? cycles : 100;
 }
 
-// What the process holds: heap bytes in use on Linux, private bytes on Windows.
+// What the process holds: heap bytes in use on Linux; on Windows the
+// committed private memory, summed over the address space with VirtualQuery
+// (Wine fills GetProcessMemoryInfo from the host process, which under the
+// emulator is the emulator's own memory, translated code and all).
 long long MemoryInUse() {
 #ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    // Wine leaves PrivateUsage at 0; PagefileUsage counts the same committed private bytes.
-    return static_cast<long long>(counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage);
+    long long committed = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* address = nullptr; VirtualQuery(address, &region, sizeof region) == sizeof region;) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address) break;
+        address = next;
+    }
+    return committed;
 #elif defined(__SANITIZE_ADDRESS__)
     return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
 #else
     return static_cast<long long>(mallinfo2().uordblks);
 #endif
+}
+
+// Growth per cycle after a warm-up of a tenth of the cycles (at least 10).
+struct Growth {
+    long long afterWarmUp = 0;
+    long long atEnd = 0;
+    int measuredCycles = 0;
+    double PerCycle() const { return measuredCycles ? double(atEnd - afterWarmUp) / measuredCycles : 0; }
+};
+
+template <typename Cycle>
+Growth Measure(int cycles, Cycle&& cycle) {
+    const int warmUp = std::max(10, cycles / 10);
+    Growth growth;
+    for (int i = 0; i < cycles; ++i) {
+        cycle(i);
+        if (i + 1 == warmUp) growth.afterWarmUp = MemoryInUse();
+    }
+    growth.atEnd = MemoryInUse();
+    growth.measuredCycles = cycles - warmUp;
+    return growth;
+}
+
+// Loading and releasing a module alone, as the host does it each cycle.
+Growth LoadOnly(const std::u16string& file, int cycles) {
+    return Measure(cycles, [&](int) {
+        HMODULE module = LoadLibraryW(AsWide(file.c_str()));
+        if (module) FreeLibrary(module);
+    });
 }
 
 struct Counts {
@@ -65,12 +102,11 @@ TEST_F(Soak, WindowLifecyclesLeaveNothingBehind) {
     engine.reset();  // the host loads and releases the engine on its own each cycle
     const std::u16string engineFile = RecordingEngineClient::EngineFile("recording");
     const int cycles = Cycles();
-    const int warmUp = std::max(10, cycles / 10);
+    // The platform's share first: the same engine loaded and released alone.
+    Growth loading = LoadOnly(engineFile, cycles);
     Counts before = Counts::Now();
-    long long memoryAfterWarmUp = 0;
-    double firstSeconds = 0, lastSeconds = 0;
-    auto sliceStart = std::chrono::steady_clock::now();
-    for (int cycle = 0; cycle < cycles; ++cycle) {
+    auto start = std::chrono::steady_clock::now();
+    Growth lifecycles = Measure(cycles, [&](int cycle) {
         CPlayerWnd* window = CreatePlayer();
         ASSERT_NE(window, nullptr);
         ASSERT_NE(window->GetInstanceRecord(), nullptr);
@@ -88,24 +124,42 @@ TEST_F(Soak, WindowLifecyclesLeaveNothingBehind) {
         ASSERT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
         ASSERT_EQ(VantraPlayerManager::Get(true)->EngineModule(), nullptr) << "cycle " << cycle;
         ASSERT_EQ(GetModuleHandleW(AsWide(engineFile.c_str())), nullptr) << "engine still mapped after cycle " << cycle;
-
-        if (cycle + 1 == warmUp || cycle + 1 == cycles) {
-            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sliceStart).count();
-            (cycle + 1 == warmUp ? firstSeconds : lastSeconds) = seconds;
-            if (cycle + 1 == warmUp) memoryAfterWarmUp = MemoryInUse();
-        }
-        if (cycle + 1 == cycles - warmUp) sliceStart = std::chrono::steady_clock::now();
-    }
+    });
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Counts after = Counts::Now();
-    long long memoryAtEnd = MemoryInUse();
-    std::cout << "soak: " << cycles << " cycles; first " << warmUp << " took " << firstSeconds * 1000 << " ms, last "
-              << warmUp << " " << lastSeconds * 1000 << " ms; memory after warm-up " << memoryAfterWarmUp
-              << " B, at end " << memoryAtEnd << " B; GDI objects (GetGuiResources on Windows, 0 under Wine) "
-              << before.gdiObjects << " -> " << after.gdiObjects << std::endl;
+    double hostShare = lifecycles.PerCycle() - loading.PerCycle();
+    std::cout << "soak: " << cycles << " cycles in " << seconds * 1000
+              << " ms; memory per cycle after warm-up: " << lifecycles.PerCycle() << " B (" << lifecycles.afterWarmUp
+              << " -> " << lifecycles.atEnd << "), loading the engine alone " << loading.PerCycle() << " B ("
+              << loading.afterWarmUp << " -> " << loading.atEnd << "), the host's share " << hostShare
+              << " B; GDI objects " << before.gdiObjects << " -> " << after.gdiObjects << std::endl;
     EXPECT_EQ(after.windows, before.windows);
     EXPECT_EQ(after.dcs, before.dcs);
     EXPECT_EQ(after.gdiObjects, before.gdiObjects);
     // Whatever the cycles leave behind grows with their number; a fixed margin
     // covers allocator caches.
-    EXPECT_LT(memoryAtEnd - memoryAfterWarmUp, 4LL << 20);
+    EXPECT_LT(lifecycles.atEnd - lifecycles.afterWarmUp, 4LL << 20);
+    EXPECT_LT(hostShare * lifecycles.measuredCycles, (2LL << 10) * lifecycles.measuredCycles + (256LL << 10))
+        << "the host keeps more than 2 KB a cycle";
+}
+
+// Loading and releasing modules alone: our engines against trivial modules
+// (a C function; C++ with its runtime linked in statically), for reports.
+TEST(ModuleLoading, EnginesCostNoMoreThanATrivialCppModule) {
+    const int cycles = Cycles();
+    auto perCycle = [&](const char* what, const std::u16string& file) {
+        Growth growth = LoadOnly(file, cycles);
+        std::cout << "loading alone, " << cycles << " cycles: " << what << " " << growth.PerCycle() << " B a cycle ("
+                  << growth.afterWarmUp << " -> " << growth.atEnd << ")" << std::endl;
+        return growth.PerCycle();
+    };
+    double trivialC = perCycle("a trivial C module", RecordingEngineClient::TestModuleFile("trivial_c_module"));
+    double trivialCpp = perCycle("a trivial C++ module", RecordingEngineClient::TestModuleFile("trivial_cxx_module"));
+    double recording = perCycle("the recording engine", RecordingEngineClient::EngineFile("recording"));
+    double sample = perCycle("the sample engine", RecordingEngineClient::EngineFile("sample"));
+    (void)trivialC;
+    // A page of slack for allocator steps over the run.
+    const double slack = 4096.0 / std::max(1, cycles - std::max(10, cycles / 10));
+    EXPECT_LE(recording, trivialCpp + slack);
+    EXPECT_LE(sample, trivialCpp + slack);
 }
