@@ -306,6 +306,20 @@ TEST_F(ProductDll, PlaceholdersAnswerZeroOrFalse) {
     EXPECT_EQ(jvm.Static<jboolean>("VPP_1SetPlayerType", handle, static_cast<jobject>(nullptr)), JNI_FALSE);
 }
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The check itself: a call that pushes one word more than the native takes
+// leaves the stack four bytes lower, and that is reported.
+TEST_F(ProductDll, TheStackCheckSeesAnUnbalancedCall) {
+    java.EnterNative();
+    jvm.library.Call<jint>((std::string(kNativePrefix) + "getMinimum").c_str(), java.Env(), java.WidgetClass(),
+                           kNeverMade, jint{99});
+    java.LeaveNative();
+    ASSERT_EQ(jvm.library.faults.size(), 1u);
+    EXPECT_NE(jvm.library.faults[0].find("moved by -4 bytes"), std::string::npos) << jvm.library.faults[0];
+    jvm.library.faults.clear();
+}
+#endif
+
 namespace {
 
 // The recording engine's paint: a block of colour into the back buffer where
