@@ -1,4 +1,4 @@
-// Linked into every engine of ours on 64-bit Windows. The C++ runtime inside a
+// Linked into every engine of ours on Windows. The C++ runtime inside a
 // statically linked library takes its own emergency exception pool at each
 // load and never gives it back; the host loads and releases engines again
 // and again, so the pool goes when the library is released (not at process
