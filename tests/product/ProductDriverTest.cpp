@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -126,6 +127,22 @@ Signature Service(HostServices* services, int index) {
 constexpr char kNativePrefix[] = "Java_com_ostrel_quillbench_SWTVantraPlayer_VantraPlayerWidget_";
 constexpr jlong kNeverMade = 0x0BADF00D;
 
+// The widget's native window: the parent's child made after `before`.
+HWND NewChild(HWND parent, const std::vector<HWND>& before) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (std::find(before.begin(), before.end(), child) == before.end()) return child;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
 // The process: one VM, the product library loaded once, a top-level window
 // to parent the widgets.
 class Jvm {
@@ -173,6 +190,16 @@ public:
         java.LeaveNative();
         return handle;
     }
+    // A widget's native window: its handle and the child window it made under the parent.
+    struct Opened {
+        jlong handle;
+        HWND child;
+    };
+    Opened Open(JavaWidget& widget, const std::u16string& folder) {
+        std::vector<HWND> before = Children(parent);
+        jlong handle = Create(widget, folder);
+        return {handle, NewChild(parent, before)};
+    }
     jlong ParentHandle() const { return static_cast<jlong>(reinterpret_cast<intptr_t>(parent)); }
     std::vector<int> Size(jlong handle) {
         java.EnterNative();
@@ -206,22 +233,6 @@ private:
         return value;
     }
 };
-
-// The widget's native window: the parent's child made after `before`.
-HWND NewChild(HWND parent, const std::vector<HWND>& before) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (std::find(before.begin(), before.end(), child) == before.end()) return child;
-    }
-    return nullptr;
-}
-
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    return children;
-}
 
 COLORREF PixelOf(HWND window, int x, int y) {
     HDC dc = GetDC(window);
@@ -364,8 +375,7 @@ TEST_F(ProductDll, AWidgetLivesWithTheRecordingEngine) {
     PlayerFolder folder("recording");
     ASSERT_TRUE(folder.Ready());
     JavaWidget& widget = java.NewWidget();
-    std::vector<HWND> before = Children(jvm.parent);
-    jlong handle = jvm.Create(widget, folder.JavaText());
+    auto [handle, child] = jvm.Open(widget, folder.JavaText());
     ASSERT_NE(handle, 0);
     RecordingControls engine(folder.EngineFile());
     ASSERT_NE(engine.callCount, nullptr);
@@ -373,7 +383,6 @@ TEST_F(ProductDll, AWidgetLivesWithTheRecordingEngine) {
     EXPECT_NE(jvm.Static<jlong>("GetVPPInstance", handle), 0);
 
     // Hidden and 100 x 100 until Java sizes it; sizing shows it.
-    HWND child = NewChild(jvm.parent, before);
     ASSERT_NE(child, nullptr);
     EXPECT_FALSE(IsWindowVisible(child));
     jvm.StaticVoid("resizeVantraPlayerHostWindow", handle, jint{10}, jint{20}, jint{320}, jint{200});
@@ -529,29 +538,25 @@ TEST_F(ProductDll, TwoWidgetsEachHearTheirOwnMovie) {
 TEST_F(ProductDll, AWidgetClosedFromInsideItsUpcalls) {
     PlayerFolder folder("recording");
     JavaWidget& widget = java.NewWidget();
-    std::vector<HWND> before = Children(jvm.parent);
-    jlong handle = jvm.Create(widget, folder.JavaText());
-    ASSERT_NE(handle, 0);
-    HWND child = NewChild(jvm.parent, before);
-    jvm.StaticVoid("resizeVantraPlayerHostWindow", handle, jint{0}, jint{0}, jint{100}, jint{80});
-    widget.duringUpcall = [&] { jvm.Static<jlong>("destroyVantraPlayerHostWindow", handle); };
-    SendMessageW(child, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 4));
+    Jvm::Opened window = jvm.Open(widget, folder.JavaText());
+    ASSERT_NE(window.handle, 0);
+    jvm.StaticVoid("resizeVantraPlayerHostWindow", window.handle, jint{0}, jint{0}, jint{100}, jint{80});
+    widget.duringUpcall = [&] { jvm.Static<jlong>("destroyVantraPlayerHostWindow", window.handle); };
+    SendMessageW(window.child, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 4));
     EXPECT_EQ(widget.doubleClicks.size(), 1u);
-    EXPECT_FALSE(IsWindow(child));
+    EXPECT_FALSE(IsWindow(window.child));
     EXPECT_EQ(java.LibraryGlobalRefs(), 0);
-    EXPECT_EQ(jvm.Static<jboolean>("VPP_1DoPlay", handle), JNI_FALSE);
+    EXPECT_EQ(jvm.Static<jboolean>("VPP_1DoPlay", window.handle), JNI_FALSE);
 
-    before = Children(jvm.parent);
-    handle = jvm.Create(widget, folder.JavaText());
-    ASSERT_NE(handle, 0);
-    child = NewChild(jvm.parent, before);
+    window = jvm.Open(widget, folder.JavaText());
+    ASSERT_NE(window.handle, 0);
     RecordingControls engine(folder.EngineFile());
     CallOut out;
     engine.setCallback(kCallFunction2, &CallJava, &out);
     engine.setTextResult(kCallFunction2, "<string>late</string>");
-    EXPECT_EQ(jvm.StaticText("VPP_1CallFunction2", handle, "<invoke name=\"work\"/>"), "<string>late</string>");
+    EXPECT_EQ(jvm.StaticText("VPP_1CallFunction2", window.handle, "<invoke name=\"work\"/>"), "<string>late</string>");
     EXPECT_EQ(out.status, 0);
-    EXPECT_FALSE(IsWindow(child));
+    EXPECT_FALSE(IsWindow(window.child));
     EXPECT_EQ(engine.CallsOf(kDestroyInstance).size(), 1u);  // once, after the engine's call returned
     EXPECT_EQ(java.LibraryGlobalRefs(), 0);
     widget.duringUpcall = nullptr;
@@ -561,10 +566,8 @@ TEST_F(ProductDll, TheSampleEnginePlaysAMovie) {
     PlayerFolder folder("sample");
     ASSERT_TRUE(folder.Ready());
     JavaWidget& widget = java.NewWidget();
-    std::vector<HWND> before = Children(jvm.parent);
-    jlong handle = jvm.Create(widget, folder.JavaText());
+    auto [handle, child] = jvm.Open(widget, folder.JavaText());
     ASSERT_NE(handle, 0);
-    HWND child = NewChild(jvm.parent, before);
     jvm.StaticVoid("resizeVantraPlayerHostWindow", handle, jint{0}, jint{0}, jint{240}, jint{160});
     std::u16string movie = BuildFolder() + u"\\tests\\follow.json";
     std::string url = "file://";
