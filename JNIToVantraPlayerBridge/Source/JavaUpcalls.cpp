@@ -52,10 +52,10 @@ char* CopyToHeap(JNIEnv* env, jstring text) {
     return copy;
 }
 
-void PointUpcall(InstanceRecord* record, jmethodID method, int32_t x, int32_t y) {
+void PointUpcall(const PlayerInstance& window, jmethodID method, int32_t x, int32_t y) {
     JNIEnv* env = AttachedEnvironment(BridgeState().vm);
     if (!env || RelayPendingException(env)) return;
-    jobject widget = WindowRegistry::Instance().Lookup(record);
+    jobject widget = WindowRegistry::Instance().LookupWindow(window);
     LocalRef<jintArray> point(env, env->NewIntArray(2));
     if (!point.get()) {
         RelayPendingException(env);
@@ -106,10 +106,10 @@ int32_t TraceUpcall(InstanceRecord* record, const char* text) {
     return RelayPendingException(env) ? 1 : 0;
 }
 
-void ContextMenuUpcall(InstanceRecord* record, int32_t x, int32_t y) {
-    PointUpcall(record, BridgeState().contextMenuMethod, x, y);
+void ContextMenuUpcall(const PlayerInstance& window, int32_t x, int32_t y) {
+    PointUpcall(window, BridgeState().contextMenuMethod, x, y);
 }
 
-void DoubleClickUpcall(InstanceRecord* record, jmethodID doubleClickMethod, int32_t x, int32_t y) {
-    PointUpcall(record, doubleClickMethod, x, y);
+void DoubleClickUpcall(const PlayerInstance& window, jmethodID doubleClickMethod, int32_t x, int32_t y) {
+    PointUpcall(window, doubleClickMethod, x, y);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct InstanceRecord;
+class PlayerInstance;
 
 struct JavaBridgeState {
     JavaVM* vm = nullptr;
@@ -30,6 +31,7 @@ int32_t CallFunctionUpcall(InstanceRecord* record, const char* request, char** r
 // Host service 10: VPA_Trace(text). 2 null record, 1 a Java exception, else 0.
 int32_t TraceUpcall(InstanceRecord* record, const char* text);
 
-// HandlePlayerWindowContextMenuEvent / HandlePlayerWindowDoubleClick with {x, y}.
-void ContextMenuUpcall(InstanceRecord* record, int32_t x, int32_t y);
-void DoubleClickUpcall(InstanceRecord* record, jmethodID doubleClickMethod, int32_t x, int32_t y);
+// HandlePlayerWindowContextMenuEvent / HandlePlayerWindowDoubleClick with
+// {x, y}, to the widget of the window, whether or not it has an engine.
+void ContextMenuUpcall(const PlayerInstance& window, int32_t x, int32_t y);
+void DoubleClickUpcall(const PlayerInstance& window, jmethodID doubleClickMethod, int32_t x, int32_t y);

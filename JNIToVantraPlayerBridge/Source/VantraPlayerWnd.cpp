@@ -225,7 +225,8 @@ bool CPlayerWnd::PublishBackBuffer() {
     backBufferInfo.bytesPerRow = backBufferDescription.bmWidthBytes;
     backBufferInfo.bottomUp = 0;
     backBufferInfo.pixelFormat = kPixelFormat;
-    return Call<int32_t>(kSetBackBuffer, &backBufferInfo) == 0;
+    // An engine without the entry was not told: 0 from a skipped call is no success.
+    return HasEntry(kSetBackBuffer) && Call<int32_t>(kSetBackBuffer, &backBufferInfo) == 0;
 }
 
 // ---- sizing and painting ------------------------------------------------------------------
@@ -400,12 +401,10 @@ void CPlayerWnd::OnLeftButtonUp(int x, int y) {
     SendMouseInvocation("handleLMouseUp", x, y);
 }
 
-void CPlayerWnd::OnLeftButtonDoubleClick(int x, int y) {
-    DoubleClickUpcall(GetInstanceRecord(), doubleClickMethod, x, y);
-}
+void CPlayerWnd::OnLeftButtonDoubleClick(int x, int y) { DoubleClickUpcall(*this, doubleClickMethod, x, y); }
 
 void CPlayerWnd::OnRightButtonDown(int x, int y) {
-    ContextMenuUpcall(GetInstanceRecord(), x, y);
+    ContextMenuUpcall(*this, x, y);
     SendMouseInvocation("handleRMouseDown", x, y);
 }
 

@@ -1,6 +1,10 @@
 // The process-wide map from an engine instance (its InstanceRecord address)
 // to a global reference of the Java widget that owns its window. Used on the
 // user-interface thread only; it has no lock.
+//
+// A window without an engine instance is kept under the window itself: all
+// such windows would otherwise share the null key, and one widget would
+// receive the others' up-calls.
 #pragma once
 
 #include <jni.h>
@@ -9,6 +13,7 @@
 #include <map>
 
 struct InstanceRecord;
+class PlayerInstance;
 
 class WindowRegistry {
 public:
@@ -16,17 +21,33 @@ public:
 
     // Keeps a new global reference to the widget under the key, unless the key
     // is present already: then the existing entry stays and no reference is
-    // kept. Windows without an engine instance would all share the null key,
-    // so that one widget would receive the others' up-calls: the null key is
-    // never registered, and such windows make no up-calls.
+    // kept. The null key is never registered.
     void Register(InstanceRecord* key, JNIEnv* env, jobject widget);
     // Deletes the entry and its global reference.
     void Unregister(InstanceRecord* key, JNIEnv* env);
     // The widget's global reference, or null.
     jobject Lookup(InstanceRecord* key) const;
 
-    size_t Size() const { return entries_.size(); }
+    // The same for a window: under its engine instance, or under the window
+    // itself when it has none. Unregistering finds the entry also when the
+    // window has lost its engine instance meanwhile (its native window was
+    // destroyed with its parent).
+    void RegisterWindow(const PlayerInstance& window, JNIEnv* env, jobject widget);
+    void UnregisterWindow(const PlayerInstance& window, JNIEnv* env);
+    jobject LookupWindow(const PlayerInstance& window) const;
+
+    size_t Size() const { return byRecord_.size() + byEnginelessWindow_.size(); }
 
 private:
-    std::map<uintptr_t, jobject> entries_;  // ordered as unsigned addresses
+    struct Entry {
+        jobject widget;
+        const PlayerInstance* window;  // null when registered by record alone
+    };
+    using Entries = std::map<uintptr_t, Entry>;  // ordered as unsigned addresses
+    static void Add(Entries& entries, const void* key, const PlayerInstance* window, JNIEnv* env, jobject widget);
+    static void Remove(Entries& entries, Entries::iterator it, JNIEnv* env);
+    static jobject Find(const Entries& entries, const void* key);
+
+    Entries byRecord_;
+    Entries byEnginelessWindow_;
 };

@@ -108,7 +108,7 @@ WIDGET_NATIVE(jlong, createVantraPlayerHostWindow)(JNIEnv* env, jobject widget, 
         return 0;
     }
     LiveWindows().push_back(window);
-    WindowRegistry::Instance().Register(window->GetInstanceRecord(), env, widget);
+    WindowRegistry::Instance().RegisterWindow(*window, env, widget);
     return ToHandle(window);
 }
 
@@ -127,7 +127,7 @@ WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong h
     // inside the engine's StopPlay finds nothing to close.
     LiveWindows().erase(std::find(LiveWindows().begin(), LiveWindows().end(), window));
     window->StopPlay();
-    WindowRegistry::Instance().Unregister(window->GetInstanceRecord(), env);
+    WindowRegistry::Instance().UnregisterWindow(*window, env);
     window->DestroyWindow();
     // Java may close the widget from inside a message or an engine call of
     // this very window: the object goes when they have returned.

@@ -44,6 +44,31 @@ TEST(InstanceWithoutEngine, EveryCallAnswersZeroWithoutTouchingTheTable) {
     EXPECT_EQ(owner.EngineCall6() + owner.EngineCall19(1, 2, 3) + owner.EngineCall86(), 0);
 }
 
+TEST(InstanceWithEmptyEntries, SkipsThemAndNoneReadsAsSuccess) {
+    RecordingOwner owner;
+    InstanceRecord record{0, &owner};
+    EngineFunctions table{};  // an engine that filled nothing
+    owner.instanceRecord = &record;
+    owner.engineFunctions = &table;
+    int32_t w = 5, h = 6;
+    EXPECT_FALSE(owner.LoadMovie(1, "m", true));
+    EXPECT_FALSE(owner.DoPlay());
+    EXPECT_EQ(owner.SetVariable("a", "b"), 0);
+    EXPECT_EQ(owner.CallFunction("x"), 0);
+    EXPECT_EQ(owner.GetVariable("a"), nullptr);
+    EXPECT_EQ(owner.UpdateCursor(), 0);
+    EXPECT_EQ(owner.GetMovieSize(&w, &h), 0);
+    EXPECT_EQ(w, 5);
+    bool raised = true;
+    EXPECT_EQ(owner.CallFunction2Guarded("x", &raised), nullptr);
+    EXPECT_FALSE(raised);
+    int32_t count = 9;
+    EXPECT_EQ(owner.GetComponentParameters(1, &count), nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(owner.EngineCallDepth(), 0);
+    owner.instanceRecord = nullptr;
+}
+
 TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
     RecordingOwner& owner = NewOwner();
     ASSERT_NE(CreateInstance(owner), nullptr);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "EngineFixture.h"
 #include "FakeJni.h"
 
 namespace {
@@ -20,6 +21,8 @@ protected:
         widget = jni.NewObject();
         otherWidget = jni.NewObject();
         WindowRegistry::Instance().Register(&record, jni.Env(), widget);
+        window.instanceRecord = &record;
+        otherWindow.instanceRecord = &otherRecord;
         jni.log.clear();
     }
     void TearDown() override {
@@ -29,12 +32,14 @@ protected:
         EXPECT_EQ(jni.liveGlobalRefs, 0);
         EXPECT_EQ(jni.callsWithExceptionPending, 0) << "a JNI call was made with an exception pending";
         BridgeState() = JavaBridgeState{};
+        window.instanceRecord = otherWindow.instanceRecord = nullptr;
     }
     size_t Count(const char* name) const { return std::count(jni.log.begin(), jni.log.end(), name); }
 
     FakeJni jni;
     InstanceRecord record{};
     InstanceRecord otherRecord{};
+    RecordingOwner window, otherWindow;  // windows with the two engine instances
     jobject widget = nullptr;
     jobject otherWidget = nullptr;
 };
@@ -90,8 +95,7 @@ TEST_F(Upcalls, UnregisteredInstancesReachNoWidget) {
     EXPECT_EQ(CallFunctionUpcall(&otherRecord, "x", &reply), 0);
     EXPECT_EQ(reply, nullptr);
     EXPECT_EQ(TraceUpcall(&otherRecord, "text"), 0);
-    ContextMenuUpcall(&otherRecord, 1, 2);
-    ContextMenuUpcall(nullptr, 1, 2);
+    ContextMenuUpcall(otherWindow, 1, 2);
     EXPECT_EQ(Count("CallObjectMethod") + Count("CallVoidMethod"), 0u);
 }
 
@@ -108,22 +112,43 @@ TEST_F(Upcalls, TraceReachesTheWidgetAndReportsExceptions) {
 
 TEST_F(Upcalls, PointUpcallsPassExactlyXThenYToTheirOwnWidget) {
     WindowRegistry::Instance().Register(&otherRecord, jni.Env(), otherWidget);
-    DoubleClickUpcall(&record, BridgeState().doubleClickMethod, 12, -34);
-    ContextMenuUpcall(&otherRecord, 5, 6);
+    DoubleClickUpcall(window, BridgeState().doubleClickMethod, 12, -34);
+    ContextMenuUpcall(otherWindow, 5, 6);
     EXPECT_EQ(jni.intArraysPassed, (std::vector<std::vector<jint>>{{12, -34}, {5, 6}}));
     EXPECT_EQ(jni.callTargets, (std::vector<jobject>{widget, otherWidget}));
 }
 
-TEST_F(Upcalls, WindowsWithoutEngineReachNoWidget) {
-    // They would all share the null key; none is registered under it.
+TEST_F(Upcalls, WindowsWithoutEngineEachReachTheirOwnWidget) {
     WindowRegistry& registry = WindowRegistry::Instance();
-    registry.Register(nullptr, jni.Env(), widget);
-    registry.Register(nullptr, jni.Env(), otherWidget);
+    RecordingOwner first, second;  // no engine instance
+    jobject firstWidget = jni.NewObject(), secondWidget = jni.NewObject();
+    registry.Register(nullptr, jni.Env(), widget);  // the null key holds nothing
+    registry.RegisterWindow(first, jni.Env(), firstWidget);
+    registry.RegisterWindow(second, jni.Env(), secondWidget);
     EXPECT_EQ(registry.Lookup(nullptr), nullptr);
-    EXPECT_EQ(jni.liveGlobalRefs, 1);  // the registered record's only
-    DoubleClickUpcall(nullptr, BridgeState().doubleClickMethod, 1, 2);
-    ContextMenuUpcall(nullptr, 1, 2);
-    EXPECT_EQ(Count("CallVoidMethod"), 0u);
+    ContextMenuUpcall(second, 1, 2);
+    DoubleClickUpcall(first, BridgeState().doubleClickMethod, 3, 4);
+    EXPECT_EQ(jni.callTargets, (std::vector<jobject>{secondWidget, firstWidget}));
+    EXPECT_EQ(jni.intArraysPassed, (std::vector<std::vector<jint>>{{1, 2}, {3, 4}}));
+    registry.UnregisterWindow(first, jni.Env());
+    ContextMenuUpcall(first, 5, 6);
+    EXPECT_EQ(jni.callTargets.size(), 2u);
+    registry.UnregisterWindow(second, jni.Env());
+    EXPECT_EQ(jni.liveGlobalRefs, 1);  // the record's only
+}
+
+TEST_F(Upcalls, AWindowThatLostItsEngineIsStillUnregistered) {
+    // Its native window went with its parent before the widget was closed.
+    WindowRegistry& registry = WindowRegistry::Instance();
+    RecordingOwner owner;
+    InstanceRecord ownRecord{0, &owner};
+    owner.instanceRecord = &ownRecord;
+    registry.RegisterWindow(owner, jni.Env(), otherWidget);
+    EXPECT_EQ(registry.Lookup(&ownRecord), otherWidget);
+    owner.instanceRecord = nullptr;
+    registry.UnregisterWindow(owner, jni.Env());
+    EXPECT_EQ(registry.Lookup(&ownRecord), nullptr);
+    EXPECT_EQ(jni.liveGlobalRefs, 1);
 }
 
 TEST_F(Upcalls, ASecondRegistrationOfAKeyKeepsTheFirstWidgetAndNoReference) {

@@ -150,7 +150,7 @@ class VantraPlayerWidgetTest {
     }
 
     @Test
-    void windowsWithoutEngineNeverReachAnotherWidget() {
+    void windowsWithoutEngineEachReachTheirOwnWidget() {
         Recorder first = new Recorder();
         Recorder second = new Recorder();
         long one = widget(first, "no-such-engine").window();
@@ -160,8 +160,22 @@ class VantraPlayerWidgetTest {
         HeadlessWin32.pressButton(HeadlessWin32.RIGHT_BUTTON, 110, 10);
         HeadlessWin32.releaseButton(HeadlessWin32.RIGHT_BUTTON, 110, 10);
         KickIdle(two);
-        assertTrue(first.calls.isEmpty());
-        assertTrue(second.calls.isEmpty());
+        for (int click = 0; click < 2; click++) {
+            HeadlessWin32.pressButton(HeadlessWin32.LEFT_BUTTON, 20, 30);
+            HeadlessWin32.releaseButton(HeadlessWin32.LEFT_BUTTON, 20, 30);
+        }
+        KickIdle(one);
+        assertEquals(Arrays.asList("doubleClick 20,30"), first.calls);
+        assertEquals(Arrays.asList("contextMenu 10,10"), second.calls);
+    }
+
+    @Test
+    void anEngineThatLeftAnEntryEmptyNeverReportsSuccessThroughIt() {
+        long w = widget(new Recorder(), "noop").window();  // it has no LoadMovie entry
+        assertNotEquals(0, GetVPPInstance(w));
+        assertFalse(VPP_LoadMovie(w, 1, "m", true));
+        assertTrue(VPP_DoPlay(w));
+        assertEquals("42", VPP_GetVariable(w, "x"));
     }
 
     @Test
