@@ -18,7 +18,9 @@ java -Xcheck:jni -Djava.library.path="$library_dir" "$@" \
   --fail-if-no-tests --disable-banner --details=tree >"$log" 2>&1
 status=$?
 cat "$log"
-if grep -E "WARNING in native method|FATAL ERROR in native method|JNI warning" "$log" >/dev/null; then
+# Every line the JNI checker prints starts with WARNING or FATAL ERROR (for
+# example "WARNING: JNI local refs: 33, exceeds capacity: 32").
+if grep -E "^(WARNING|FATAL ERROR)|JNI warning" "$log" >/dev/null; then
   echo "run-junit: JNI check reported a problem" >&2
   exit 1
 fi

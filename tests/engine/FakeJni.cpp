@@ -26,7 +26,7 @@ FakeJni::FakeJni() {
 
     functions_.ExceptionOccurred = [](JNIEnv*) -> jthrowable {
         Enter("ExceptionOccurred", true);
-        return Current().pending;
+        return Local(Current().pending);
     };
     functions_.ExceptionCheck = [](JNIEnv*) -> jboolean {
         Enter("ExceptionCheck", true);
@@ -42,7 +42,10 @@ FakeJni::FakeJni() {
         Current().pending = throwable;
         return 0;
     };
-    functions_.DeleteLocalRef = [](JNIEnv*, jobject) { Enter("DeleteLocalRef", true); };
+    functions_.DeleteLocalRef = [](JNIEnv*, jobject object) {
+        Enter("DeleteLocalRef", true);
+        if (object) --Current().liveLocalRefs;
+    };
     functions_.NewGlobalRef = [](JNIEnv*, jobject object) -> jobject {
         Enter("NewGlobalRef");
         ++Current().liveGlobalRefs;
@@ -65,7 +68,7 @@ FakeJni::FakeJni() {
     functions_.NewStringUTF = [](JNIEnv*, const char* text) -> jstring {
         Enter("NewStringUTF");
         Current().strings_.push_back(text);
-        return reinterpret_cast<jstring>(&Current().strings_.back());
+        return Local(reinterpret_cast<jstring>(&Current().strings_.back()));
     };
     functions_.GetStringUTFChars = [](JNIEnv*, jstring text, jboolean*) -> const char* {
         Enter("GetStringUTFChars");
@@ -75,7 +78,7 @@ FakeJni::FakeJni() {
     functions_.NewIntArray = [](JNIEnv*, jsize length) -> jintArray {
         Enter("NewIntArray");
         Current().arrays_.emplace_back(static_cast<size_t>(length), 0);
-        return reinterpret_cast<jintArray>(&Current().arrays_.back());
+        return Local(reinterpret_cast<jintArray>(&Current().arrays_.back()));
     };
     functions_.SetIntArrayRegion = [](JNIEnv*, jintArray array, jsize start, jsize length, const jint* values) {
         Enter("SetIntArrayRegion");
@@ -93,7 +96,7 @@ FakeJni::FakeJni() {
         }
         if (!jni.callResult) return nullptr;
         jni.strings_.push_back(jni.callResult);
-        return reinterpret_cast<jobject>(&jni.strings_.back());
+        return Local(reinterpret_cast<jobject>(&jni.strings_.back()));
     };
     functions_.CallVoidMethodV = [](JNIEnv*, jobject target, jmethodID method, va_list args) {
         Enter("CallVoidMethod");

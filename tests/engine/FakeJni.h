@@ -1,6 +1,7 @@
 // A stand-in for the Java virtual machine, for testing the up-calls without
 // one: just the JNI functions the bridge uses, each logged, with a check that
-// none but the exception functions is called while an exception is pending.
+// none but the exception functions is called while an exception is pending,
+// and a balance of local references (the test is the native frame).
 #pragma once
 
 #include <jni.h>
@@ -36,6 +37,7 @@ public:
     std::vector<std::string> stringsPassed;
     std::vector<jobject> callTargets;
     int liveGlobalRefs = 0;
+    int liveLocalRefs = 0;  // references handed out as local ones and not deleted
     int callsWithExceptionPending = 0;
 
 private:
@@ -43,6 +45,11 @@ private:
     static FakeJni& Current() { return *current; }
     static void Enter(const char* name, bool exceptionFunction = false);
     static std::string* Text(jstring text) { return reinterpret_cast<std::string*>(text); }
+    template <typename Reference>
+    static Reference Local(Reference reference) {
+        if (reference) ++Current().liveLocalRefs;
+        return reference;
+    }
 
     JNINativeInterface_ functions_{};
     JNIInvokeInterface_ invoke_{};

@@ -31,6 +31,7 @@ protected:
         WindowRegistry::Instance().Unregister(nullptr, jni.Env());
         EXPECT_EQ(jni.liveGlobalRefs, 0);
         EXPECT_EQ(jni.callsWithExceptionPending, 0) << "a JNI call was made with an exception pending";
+        EXPECT_EQ(jni.liveLocalRefs, 0) << "a local reference was left behind";
         BridgeState() = JavaBridgeState{};
         window.instanceRecord = otherWindow.instanceRecord = nullptr;
     }
@@ -169,6 +170,7 @@ TEST(UpcallIds, AMissingMethodLeavesItsIdNullTheOthersFoundAndTheErrorPending) {
     EXPECT_EQ(state.traceMethod, nullptr);
     EXPECT_NE(jni.pending, nullptr);
     EXPECT_EQ(jni.callsWithExceptionPending, 0);
+    EXPECT_EQ(jni.liveLocalRefs, 0) << "the failures' local references must go";
 
     // An up-call whose method is missing is skipped rather than crash the VM.
     jni.pending = nullptr;
