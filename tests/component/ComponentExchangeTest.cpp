@@ -3,10 +3,12 @@
 #include <ComponentExchange.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "EngineFixture.h"
 
@@ -104,6 +106,41 @@ TEST_F(Reading, NoParametersAndAbsurdCountsGiveNullAndReleaseTheArray) {
     }
     int32_t count = 4;
     EXPECT_EQ(ReadComponentParameters(nullptr, &count, &Release), nullptr);
+}
+
+TEST_F(Reading, AtMost65536ParametersAndItemsAreRead) {
+    constexpr int32_t kBound = 65536;
+    // A scalar's texts are released as far as its count is trusted: all of
+    // them at the bound, only the one value beyond it (the rest stay the engine's).
+    for (int32_t items : {kBound, kBound + 1}) {
+        auto** values = static_cast<char**>(Block(sizeof(char*) * static_cast<size_t>(items)));
+        for (int32_t i = 0; i < items; ++i) values[i] = Text("v");
+        std::vector<char*> texts(values, values + items);
+        ComponentParameterDesc* descriptors = Descriptors({{Text("scalar"), nullptr, values, 1, items, 0}});
+        int32_t count = 1;
+        std::unique_ptr<ComponentParameter[]> parameters(ReadComponentParameters(descriptors, &count, &Release));
+        ASSERT_NE(parameters, nullptr);
+        EXPECT_EQ(parameters[0].data.GetValue(), u"v");
+        if (items == kBound) continue;  // the fixture checks that each was released once
+        EXPECT_EQ(blocks[texts[0]], 1);
+        size_t released = 0;
+        for (size_t i = 1; i < texts.size(); ++i) {
+            int times = blocks[texts[i]];
+            released += static_cast<size_t>(times);
+            blocks.erase(texts[i]);
+            if (times == 0) std::free(texts[i]);
+        }
+        EXPECT_EQ(released, 0u);
+    }
+    for (int32_t reported : {kBound, kBound + 1}) {
+        auto* descriptors = static_cast<ComponentParameterDesc*>(
+            Block(sizeof(ComponentParameterDesc) * static_cast<size_t>(reported)));
+        std::fill_n(descriptors, reported, ComponentParameterDesc{nullptr, nullptr, nullptr, 1, 0, 0});
+        int32_t count = reported;
+        std::unique_ptr<ComponentParameter[]> parameters(ReadComponentParameters(descriptors, &count, &Release));
+        EXPECT_EQ(count, reported == kBound ? kBound : 0);
+        EXPECT_EQ(parameters != nullptr, reported == kBound);
+    }
 }
 
 TEST(Describing, UsesTheVariableNameOrTheNameWithUnderscores) {
