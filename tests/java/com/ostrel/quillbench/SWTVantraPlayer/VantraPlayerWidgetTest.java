@@ -136,6 +136,23 @@ class VantraPlayerWidgetTest {
     }
 
     @Test
+    void engineTextsOutsideModifiedUtf8AreReplacedExactlyAtTheOverlongBounds() {
+        long w = widget(new Recorder()).window();
+        Object[][] cases = {
+            {new byte[] {(byte) 0xE0, (byte) 0x9F, (byte) 0xBF}, "\uFFFD\uFFFD\uFFFD"},  // overlong U+07FF
+            {new byte[] {(byte) 0xE0, (byte) 0xA0, (byte) 0x80}, "\u0800"},  // the smallest three-byte form
+            {new byte[] {(byte) 0xC1, (byte) 0xBF}, "\uFFFD\uFFFD"},  // overlong U+007F
+            {new byte[] {(byte) 0xC2, (byte) 0x80}, "\u0080"},
+            {new byte[] {'a', (byte) 0xC0, (byte) 0x80, 'b'}, "a\u0000b"},  // modified UTF-8's NUL
+            {new byte[] {(byte) 0xF0, (byte) 0x9F, (byte) 0x98, (byte) 0x80}, "\uFFFD\uFFFD\uFFFD\uFFFD"},
+        };
+        for (Object[] c : cases) {
+            RecordingEngine.setTextResult(RecordingEngine.CALL_FUNCTION_2, (byte[]) c[0]);
+            assertEquals(c[1], VPP_CallFunction2(w, "x"), Arrays.toString((byte[]) c[0]));
+        }
+    }
+
+    @Test
     void aWindowWithoutEngineStillWorks() {
         VantraPlayerWidget widget = widget(new Recorder(), "no-such-engine");
         long w = widget.window();
