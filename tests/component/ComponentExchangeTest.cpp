@@ -133,8 +133,8 @@ TEST_F(Reading, AtMost65536ParametersAndItemsAreRead) {
         EXPECT_EQ(released, 0u);
     }
     for (int32_t reported : {kBound, kBound + 1}) {
-        auto* descriptors = static_cast<ComponentParameterDesc*>(
-            Block(sizeof(ComponentParameterDesc) * static_cast<size_t>(reported)));
+        auto* descriptors =
+            static_cast<ComponentParameterDesc*>(Block(sizeof(ComponentParameterDesc) * static_cast<size_t>(reported)));
         std::fill_n(descriptors, reported, ComponentParameterDesc{nullptr, nullptr, nullptr, 1, 0, 0});
         int32_t count = reported;
         std::unique_ptr<ComponentParameter[]> parameters(ReadComponentParameters(descriptors, &count, &Release));

@@ -115,10 +115,24 @@ TEST_F(Framework, MessageMapsChainToTheBaseAndTheMostDerivedEntryWins) {
 TEST_F(Framework, CommandsRouteToTheWindowThenTheApplication) {
     SendMessageW(wnd->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(7, 1), 0);
     EXPECT_EQ(wnd->seen.back(), static_cast<UINT>(WM_COMMAND));
+    size_t seenBefore = wnd->seen.size();
     SendMessageW(wnd->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(9, 0), 0);
     EXPECT_EQ(app.appCommands, 1);
-    SendMessageW(wnd->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(5, 0), 0);  // nobody's: default processing
-    EXPECT_EQ(app.appCommands, 1);
+    EXPECT_EQ(wnd->seen.size(), seenBefore);  // the application's command only
+}
+
+TEST_F(Framework, AChildTakesItsRectangleWidthAcrossAndHeightDown) {
+    DerivedWnd child;
+    ASSERT_TRUE(child.CreateChild(topLevel, RECT{10, 20, 130, 70}, 0, 0));
+    RECT client{};
+    GetClientRect(child.GetSafeHwnd(), &client);
+    EXPECT_EQ(client.right, 120);
+    EXPECT_EQ(client.bottom, 50);
+    POINT origin{0, 0};
+    ClientToScreen(child.GetSafeHwnd(), &origin);
+    ScreenToClient(topLevel, &origin);
+    EXPECT_EQ(origin.x, 10);
+    EXPECT_EQ(origin.y, 20);
 }
 
 TEST_F(Framework, PreTranslationWalksFromTheWindowUpAndForeignWindowsHaveNoObject) {
@@ -128,6 +142,34 @@ TEST_F(Framework, PreTranslationWalksFromTheWindowUpAndForeignWindowsHaveNoObjec
     EXPECT_FALSE(app.PreTranslateMessage(&msg));
     EXPECT_EQ(CWnd::FromHandle(topLevel), nullptr);
     EXPECT_EQ(CWinApp::Current(), &app);
+}
+
+namespace {
+// A foreign class that keeps a pointer of its own where the framework keeps its object.
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    static int foreignData = 0;
+    if (message == WM_NCCREATE) SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(&foreignData));
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(Framework, AForeignWindowWithItsOwnDataInTheSlotHasNoObject) {
+    static const char16_t className[] = u"ForeignWithData";
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &ForeignProc;
+    wc.cbWndExtra = sizeof(void*);
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = AsWide(className);
+    RegisterClassExW(&wc);
+    HWND foreign = CreateWindowExW(0, AsWide(className), nullptr, WS_CHILD, 0, 0, 10, 10, topLevel, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(foreign, nullptr);
+    ASSERT_NE(GetWindowLongPtrW(foreign, 0), 0);
+    ASSERT_EQ(CWnd::FromHandle(foreign), nullptr);
+    MSG msg{foreign, WM_USER + 3, 0, 0, 0, {0, 0}};
+    EXPECT_FALSE(app.PreTranslateMessage(&msg));  // the walk passes it by to the parent
+    DestroyWindow(foreign);
 }
 
 TEST_F(Framework, DestroyWindowDetachesTheObjectAndCallsPostNcDestroyOnce) {

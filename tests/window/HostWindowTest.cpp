@@ -207,18 +207,14 @@ TEST_F(HostWindow, TheBackBufferLockHasOneHolderAndStopsBlits) {
 
 TEST_F(HostWindow, FillBackgroundUsesTheLowBytesOnly) {
     CPlayerWnd* window = CreatePlayer();
-    Place(window, 0, 0, 40, 40);
+    Place(window, 0, 0, 40, 30);
     Pump();
     window->FillBackground(0x1FF, 0, 0);
     EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 20, 20), RGB(255, 0, 0));
     int32_t w = 0, h = 0;
     EXPECT_EQ(window->GetWindowSize(&w, &h), 0);
     EXPECT_EQ(w, 40);
-    EXPECT_EQ(h, 40);
-    EXPECT_EQ(window->ResizeDisplay(500, 500), 0);
-    RECT client;
-    GetClientRect(window->GetSafeHwnd(), &client);
-    EXPECT_EQ(client.right, 40);
+    EXPECT_EQ(h, 30);
 }
 
 TEST_F(HostWindow, SuppressedPaintingIsCaughtUpWhenResumed) {
