@@ -1,13 +1,17 @@
-// Natives of com.ostrel.quillbench.testing.NativeCaller: calls one of the
-// widget's natives the way only native code can, with a Java exception
-// already pending, and reports what it returned and whether the exception
-// was still pending, untouched, afterwards.
+// Natives of com.ostrel.quillbench.testing.NativeCaller: calls the widget's
+// natives the way only native code can (with a Java exception already
+// pending, reporting what it returned and whether the exception was still
+// pending, untouched, afterwards; with a raw boolean byte), and reads the
+// sanitizer's count of allocated bytes.
 #include <dlfcn.h>
 #include <jni.h>
 
 #include <functional>
 #include <map>
 #include <string>
+
+// The sanitizer's figure, when a sanitizer runtime is loaded.
+extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace {
 
@@ -106,7 +110,29 @@ const std::map<std::string, Caller>& Callers() {
     return callers;
 }
 
+// The widget's native of that name in the library, or null.
+void* NativeSymbol(JNIEnv* env, jstring library, const std::string& name) {
+    const char* libraryPath = env->GetStringUTFChars(library, nullptr);
+    if (!libraryPath) return nullptr;
+    void* module = dlopen(libraryPath, RTLD_NOW | RTLD_NOLOAD);
+    env->ReleaseStringUTFChars(library, libraryPath);
+    void* symbol = module ? dlsym(module, (kPrefix + name).c_str()) : nullptr;
+    if (module) dlclose(module);  // the virtual machine keeps it loaded
+    return symbol;
+}
+
 }  // namespace
+
+extern "C" JNIEXPORT jlong JNICALL Java_com_ostrel_quillbench_testing_NativeCaller_allocatedBytes(JNIEnv*, jclass) {
+    return __sanitizer_get_current_allocated_bytes ? static_cast<jlong>(__sanitizer_get_current_allocated_bytes()) : -1;
+}
+
+extern "C" JNIEXPORT void JNICALL Java_com_ostrel_quillbench_testing_NativeCaller_suppressPainting(
+    JNIEnv* env, jclass cls, jstring library, jlong handle, jint rawBoolean) {
+    if (void* symbol = NativeSymbol(env, library, "suppressVantraPlayerHostWindowPainting")) {
+        Call<void>(symbol, env, cls, handle, static_cast<jboolean>(rawBoolean));
+    }
+}
 
 // static native String callWithPendingException(String library, String method, long handle,
 //                                                Object widget, String text, int[] size)
@@ -114,15 +140,11 @@ const std::map<std::string, Caller>& Callers() {
 // method it cannot call.
 extern "C" JNIEXPORT jstring JNICALL Java_com_ostrel_quillbench_testing_NativeCaller_callWithPendingException(
     JNIEnv* env, jclass, jstring library, jstring method, jlong handle, jobject widget, jstring text, jintArray size) {
-    const char* libraryPath = env->GetStringUTFChars(library, nullptr);
-    void* module = dlopen(libraryPath, RTLD_NOW | RTLD_NOLOAD);
-    env->ReleaseStringUTFChars(library, libraryPath);
     const char* methodChars = env->GetStringUTFChars(method, nullptr);
     std::string name = methodChars;
     env->ReleaseStringUTFChars(method, methodChars);
     auto caller = Callers().find(name);
-    void* symbol = module ? dlsym(module, (kPrefix + name).c_str()) : nullptr;
-    if (module) dlclose(module);
+    void* symbol = NativeSymbol(env, library, name);
     if (!symbol || caller == Callers().end()) return env->NewStringUTF("unknown");
 
     jclass exceptionClass = env->FindClass("java/lang/IllegalStateException");

@@ -51,6 +51,12 @@ HEADLESS_API std::vector<uint32_t> ReadWindowPixels(HWND hwnd, int* width, int* 
 // The child windows of a window, bottom of the z-order first.
 HEADLESS_API std::vector<HWND> ChildWindows(HWND parent);
 
+// Default processing: from WatchDefaultProcessing on, every message that
+// reaches DefWindowProcW for the window is kept (hwnd, message and both
+// parameters) until taken. Reset stops every watch.
+HEADLESS_API void WatchDefaultProcessing(HWND hwnd);
+HEADLESS_API std::vector<MSG> TakeDefaultProcessed(HWND hwnd);
+
 // Live counts, to find leaks.
 HEADLESS_API int CountLiveDCs();
 HEADLESS_API int CountLiveGdiObjects();

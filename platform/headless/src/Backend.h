@@ -131,6 +131,7 @@ public:
     BYTE asyncKeyState[256] = {};  // as injected, for the state words of new input
     ClickMemory lastClick;
     MessageBoxAnswers messageBoxes;
+    std::map<HWND, std::vector<MSG>> defaultProcessed;  // the watched windows only
 
     // GDI
     std::unordered_map<HDC, std::unique_ptr<DeviceContext>> dcs;

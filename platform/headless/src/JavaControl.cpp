@@ -105,6 +105,30 @@ Java_com_ostrel_quillbench_headless_HeadlessWin32_takeShownMessageBoxes(JNIEnv* 
     return result;
 }
 
+extern "C" JNIEXPORT jlong JNICALL Java_com_ostrel_quillbench_headless_HeadlessWin32_sendMessage(
+    JNIEnv*, jclass, jlong hwnd, jint message, jlong wParam, jlong lParam) {
+    return static_cast<jlong>(SendMessageW(ToHwnd(hwnd), static_cast<UINT>(message), static_cast<WPARAM>(wParam),
+                                           static_cast<LPARAM>(lParam)));
+}
+
+extern "C" JNIEXPORT void JNICALL Java_com_ostrel_quillbench_headless_HeadlessWin32_watchDefaultProcessing(JNIEnv*,
+                                                                                                           jclass,
+                                                                                                           jlong hwnd) {
+    WatchDefaultProcessing(ToHwnd(hwnd));
+}
+
+extern "C" JNIEXPORT jlongArray JNICALL
+Java_com_ostrel_quillbench_headless_HeadlessWin32_takeDefaultProcessed(JNIEnv* env, jclass, jlong hwnd) {
+    std::vector<jlong> words;
+    for (const MSG& msg : TakeDefaultProcessed(ToHwnd(hwnd))) {
+        words.insert(words.end(),
+                     {static_cast<jlong>(msg.message), static_cast<jlong>(msg.wParam), static_cast<jlong>(msg.lParam)});
+    }
+    jlongArray array = env->NewLongArray(static_cast<jsize>(words.size()));
+    if (array) env->SetLongArrayRegion(array, 0, static_cast<jsize>(words.size()), words.data());
+    return array;
+}
+
 extern "C" JNIEXPORT jintArray JNICALL Java_com_ostrel_quillbench_headless_HeadlessWin32_clientSize(JNIEnv* env, jclass,
                                                                                                     jlong hwnd) {
     RECT client{};

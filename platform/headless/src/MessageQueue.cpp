@@ -175,6 +175,8 @@ extern "C" LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     Backend& b = Backend::Get();
     Window* w = b.FindWindow(hwnd);
     if (!w) return 0;
+    auto watched = b.defaultProcessed.find(hwnd);
+    if (watched != b.defaultProcessed.end()) watched->second.push_back(MSG{hwnd, message, wParam, lParam, 0, {0, 0}});
     switch (message) {
         case WM_NCCREATE: return TRUE;
         case WM_NCHITTEST: return HTCLIENT;

@@ -163,6 +163,17 @@ std::vector<HWND> ChildWindows(HWND parent) {
     return w ? w->children : std::vector<HWND>{};
 }
 
+void WatchDefaultProcessing(HWND hwnd) { Backend::Get().defaultProcessed[hwnd]; }
+
+std::vector<MSG> TakeDefaultProcessed(HWND hwnd) {
+    auto& watched = Backend::Get().defaultProcessed;
+    auto it = watched.find(hwnd);
+    if (it == watched.end()) return {};
+    std::vector<MSG> taken;
+    taken.swap(it->second);
+    return taken;
+}
+
 int CountLiveWindows() { return static_cast<int>(Backend::Get().windows.size()); }
 
 void Reset() {
@@ -175,6 +186,7 @@ void Reset() {
     std::fill(std::begin(b.asyncKeyState), std::end(b.asyncKeyState), 0);
     b.lastClick = ClickMemory{};
     b.messageBoxes = MessageBoxAnswers{};
+    b.defaultProcessed.clear();
     std::lock_guard<std::mutex> lock(b.queueMutex);
     b.queues.clear();
 }

@@ -65,6 +65,15 @@ public final class HeadlessWin32 {
     /** Client width and height of a window; {0, 0} for no window. */
     public static native int[] clientSize(long hwnd);
 
+    /** SendMessageW, for messages no control here produces (WM_CHAR, WM_MENUSELECT). */
+    public static native long sendMessage(long hwnd, int message, long wParam, long lParam);
+
+    /** From now on, keeps every message that reaches DefWindowProcW for the window. */
+    public static native void watchDefaultProcessing(long hwnd);
+
+    /** The kept messages as (message, wParam, lParam) triples, oldest first; forgets them. */
+    public static native long[] takeDefaultProcessed(long hwnd);
+
     /** Client pixels as 0xRRGGBB, row by row from the top. */
     public static native int[] readWindowPixels(long hwnd);
 
