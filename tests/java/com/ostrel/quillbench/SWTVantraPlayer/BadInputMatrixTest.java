@@ -79,6 +79,7 @@ class BadInputMatrixTest {
     };
 
     private RecordingEngine engine;
+    private long parent;  // of the row's widget
     private int throwingRows;
     private final List<VantraPlayerWidget> widgets = new ArrayList<>();
 
@@ -132,7 +133,7 @@ class BadInputMatrixTest {
     /** A row that runs with a fresh parent and a widget on the given engine, and cleans up after. */
     private DynamicTest withWidget(String name, String engineFolder, Listener listener, Consumer<VantraPlayerWidget> body) {
         return DynamicTest.dynamicTest(name, () -> {
-            long parent = HeadlessWin32.createTopLevelWindow(0, 0, 400, 300);
+            parent = HeadlessWin32.createTopLevelWindow(0, 0, 400, 300);
             RecordingEngine.reset();
             VantraPlayerWidget widget = new VantraPlayerWidget(listener);
             try {
@@ -179,9 +180,19 @@ class BadInputMatrixTest {
 
     private void badHandles(List<DynamicTest> rows) {
         for (Row native_ : NATIVES) {
-            rows.add(row(native_.name() + " with handle 0 and a never-made handle", () -> {
+            rows.add(withWidget(native_.name() + " with handle 0 and a never-made handle", widget -> {
+                long hwnd = HeadlessWin32.childWindows(parent)[0];
+                HeadlessWin32.runUntilIdle();
+                HeadlessWin32.moveMouse(300, 200);  // input for the parent, queued
+                RecordingEngine.reset();
                 assertEquals(native_.neutral(), native_.call().apply(0L));
                 assertEquals(native_.neutral(), native_.call().apply(NEVER_MADE));
+                // Nothing reached the live window, its engine or the queue.
+                assertEquals(0, RecordingEngine.entries().length, "the engine heard nothing");
+                assertTrue(HeadlessWin32.isWindow(hwnd));
+                assertFalse(HeadlessWin32.isWindowVisible(hwnd));
+                assertArrayEquals(new int[] {100, 100}, HeadlessWin32.clientSize(hwnd));
+                assertTrue(HeadlessWin32.runUntilIdle() > 0, "the queued input was left alone");
             }));
             rows.add(withWidget(native_.name() + " with a destroyed window's handle", widget -> {
                 long destroyed = widget.window();
