@@ -36,11 +36,11 @@ std::u16string BuildFolder() {
 // engines as "Vantra Player 8\stagerun.dll" (and the sample engine's font).
 class PlayerFolder {
 public:
-    explicit PlayerFolder(const char* engine) {
+    explicit PlayerFolder(const char* engine, const std::u16string& nameSuffix = u"") {
         WCHAR temp[MAX_PATH];
         DWORD length = GetTempPathW(MAX_PATH, temp);
         root_ = std::u16string(reinterpret_cast<char16_t*>(temp), length) + u"vp-product-" +
-                U(std::to_string(GetCurrentProcessId()).c_str()) + u"-" + U(engine) + u"\\";
+                U(std::to_string(GetCurrentProcessId()).c_str()) + u"-" + U(engine) + nameSuffix + u"\\";
         std::u16string built = BuildFolder() + u"\\engines\\" + U(engine) + u"\\Vantra Player 8\\";
         for (const std::u16string& folder :
              {root_, root_ + u"Vantra Player 8\\", root_ + u"Vantra Player 8\\fonts\\"}) {
@@ -142,6 +142,36 @@ std::vector<HWND> Children(HWND parent) {
     }
     return children;
 }
+
+// Every message a subclassed window receives, with its parameters.
+struct MessageWatch {
+    struct Seen {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    static std::vector<Seen>& Log() {
+        static std::vector<Seen> log;
+        return log;
+    }
+    static WNDPROC& Original() {
+        static WNDPROC original = nullptr;
+        return original;
+    }
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        Log().push_back({message, wParam, lParam});
+        return CallWindowProcW(Original(), hwnd, message, wParam, lParam);
+    }
+    explicit MessageWatch(HWND window) : hwnd(window) {
+        Log().clear();
+        Original() = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageWatch::Proc)));
+    }
+    ~MessageWatch() { SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Original())); }
+    MessageWatch(const MessageWatch&) = delete;
+    MessageWatch& operator=(const MessageWatch&) = delete;
+    HWND hwnd;
+};
 
 // The process: one VM, the product library loaded once, a top-level window
 // to parent the widgets.
@@ -449,11 +479,24 @@ TEST_F(ProductDll, AWidgetLivesWithTheRecordingEngine) {
     EXPECT_EQ(widget.contextMenus, (std::vector<std::vector<jint>>{{30, 40}}));
     EXPECT_EQ(widget.doubleClicks, (std::vector<std::vector<jint>>{{11, 12}}));
 
-    // KickIdle drains the queue: a posted click arrives, then the idle message.
-    PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 2));
-    PostMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(1, 2));
-    jvm.StaticVoid("KickIdle", handle);
-    EXPECT_EQ(engine.CallsOf(kHandleEvent).size(), 5u);
+    // KickIdle drains the queue: a posted click arrives, then the idle message, once.
+    {
+        MessageWatch watch(child);
+        PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 2));
+        PostMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(1, 2));
+        jvm.StaticVoid("KickIdle", handle);
+        EXPECT_EQ(engine.CallsOf(kHandleEvent).size(), 5u);
+        std::vector<UINT> messages;
+        for (const MessageWatch::Seen& seen : MessageWatch::Log()) messages.push_back(seen.message);
+        auto up = std::find(messages.begin(), messages.end(), static_cast<UINT>(WM_LBUTTONUP));
+        auto idle = std::find(messages.begin(), messages.end(), 883u);
+        ASSERT_NE(idle, messages.end());
+        EXPECT_LT(up, idle);
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), 883u), 1);
+        const MessageWatch::Seen& idleMessage = MessageWatch::Log()[static_cast<size_t>(idle - messages.begin())];
+        EXPECT_EQ(idleMessage.wParam, 1u);
+        EXPECT_EQ(idleMessage.lParam, 0);
+    }
 
     // Variables and calls.
     EXPECT_EQ(jvm.Static<jboolean>("VPP_1SetVariable", handle, "speed", "fast"), JNI_FALSE);  // the engine answered 0
@@ -506,6 +549,39 @@ TEST_F(ProductDll, AWidgetLivesWithTheRecordingEngine) {
     engine.Release();
     EXPECT_EQ(GetModuleHandleW(W(folder.EngineFile())), nullptr) << "the library kept the engine loaded";
     EXPECT_LE(java.MaxLocalRefsInAFrame(), 16);
+}
+
+TEST_F(ProductDll, WindowsWithoutEngineEachReachTheirOwnWidget) {
+    PlayerFolder folder("no-such-engine");
+    JavaWidget& first = java.NewWidget();
+    JavaWidget& second = java.NewWidget();
+    Jvm::Opened one = jvm.Open(first, folder.JavaText());
+    Jvm::Opened two = jvm.Open(second, folder.JavaText());
+    ASSERT_NE(one.handle, 0);
+    ASSERT_NE(two.handle, 0);
+    EXPECT_EQ(jvm.Static<jlong>("GetVPPInstance", one.handle), 0);
+    EXPECT_EQ(java.LibraryGlobalRefs(), 2);
+    SendMessageW(two.child, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(3, 4));
+    SendMessageW(one.child, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 6));
+    EXPECT_EQ(first.doubleClicks, (std::vector<std::vector<jint>>{{5, 6}}));
+    EXPECT_TRUE(first.contextMenus.empty());
+    EXPECT_EQ(second.contextMenus, (std::vector<std::vector<jint>>{{3, 4}}));
+    EXPECT_TRUE(second.doubleClicks.empty());
+    jvm.Static<jlong>("destroyVantraPlayerHostWindow", one.handle);
+    jvm.Static<jlong>("destroyVantraPlayerHostWindow", two.handle);
+    EXPECT_EQ(java.LibraryGlobalRefs(), 0);
+}
+
+TEST_F(ProductDll, APlayerFolderNamedOutsideLatin1) {
+    PlayerFolder folder("recording", u"-\u03A9\u03BC\u03AD\u03B3\u03B1-\u65E5\u672C");
+    ASSERT_TRUE(folder.Ready());
+    JavaWidget& widget = java.NewWidget();
+    jlong handle = jvm.Create(widget, folder.JavaText());
+    ASSERT_NE(handle, 0);
+    EXPECT_NE(jvm.Static<jlong>("GetVPPInstance", handle), 0);
+    EXPECT_NE(GetModuleHandleW(W(folder.EngineFile())), nullptr);
+    jvm.Static<jlong>("destroyVantraPlayerHostWindow", handle);
+    EXPECT_EQ(GetModuleHandleW(W(folder.EngineFile())), nullptr);
 }
 
 TEST_F(ProductDll, TwoWidgetsEachHearTheirOwnMovie) {
