@@ -8,54 +8,29 @@ import com.ostrel.quillbench.headless.HeadlessWin32;
 import com.ostrel.quillbench.testing.NativeCaller;
 import com.ostrel.quillbench.testing.RecordingEngine;
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** What the host window does when Java drives it through the natives: messages, painting, input, heap. */
-class HostWindowNativesTest {
-    private static final String ENGINES = System.getProperty("vp.engines");
+class HostWindowNativesTest extends WidgetTestBase {
     private static final int WM_KEYDOWN = 0x100, WM_KEYUP = 0x101, WM_CHAR = 0x102, WM_MENUSELECT = 0x11F,
             WM_USER = 0x400, IDLE_MESSAGE = 883;
 
-    private RecordingEngine engine;
-    private long parent;
-    private final List<VantraPlayerWidget> widgets = new ArrayList<>();
-
-    @BeforeEach
-    void setUp() {
-        engine = new RecordingEngine(ENGINES + "/recording/Vantra Player 8/stagerun.dll");
-        parent = HeadlessWin32.createTopLevelWindow(0, 0, 400, 300);
-    }
-
-    @AfterEach
-    void tearDown() {
-        for (VantraPlayerWidget widget : widgets) widget.destroy();
-        HeadlessWin32.reset();
-        engine.close();
-    }
-
     private long window(long parentWindow, String folderText) {
-        VantraPlayerWidget widget = new VantraPlayerWidget(new Recorder());
-        assertNotEquals(0, widget.create(parentWindow, folderText));
-        widgets.add(widget);
-        return widget.window();
+        return widget(new Recorder(), parentWindow, folderText).window();
     }
 
     private long window() {
-        return window(parent, "/" + ENGINES + "/recording/");
+        return widget(new Recorder(), "recording").window();
     }
 
-    private long childOf(long parentWindow) {
-        long[] children = HeadlessWin32.childWindows(parentWindow);
-        return children[children.length - 1];
+    private static long childOf(long parentWindow) {
+        return lastChildOf(parentWindow);
     }
 
     /** The names of the movie invocations the engine received, in order. */
@@ -191,7 +166,7 @@ class HostWindowNativesTest {
             assertNotEquals(0, GetVPPInstance(w));
             assertEquals("42", VPP_GetVariable(w, "x"));  // the no-op engine's answer
         } finally {
-            for (VantraPlayerWidget widget : widgets) widget.destroy();
+            for (VantraPlayerWidget widget : widgets) widget.destroy();  // the engine file is let go
             widgets.clear();
             Files.deleteIfExists(engineFolder.resolve("stagerun.dll"));
             Files.deleteIfExists(engineFolder);

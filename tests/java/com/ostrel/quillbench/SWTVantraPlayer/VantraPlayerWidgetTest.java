@@ -9,14 +9,10 @@ import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** The widget's natives in a real virtual machine, against the recording engine. */
-class VantraPlayerWidgetTest {
-    private static final String ENGINES = System.getProperty("vp.engines");
-
+class VantraPlayerWidgetTest extends WidgetTestBase {
     /** Remembers what reached the Java side. */
     static class Recorder implements VantraPlayerWidget.Listener {
         final List<String> calls = new ArrayList<>();
@@ -46,37 +42,12 @@ class VantraPlayerWidgetTest {
         }
     }
 
-    private RecordingEngine engine;
-    private long parent;
-    private final List<VantraPlayerWidget> widgets = new ArrayList<>();
-
-    @BeforeEach
-    void setUp() {
-        engine = new RecordingEngine(ENGINES + "/recording/Vantra Player 8/stagerun.dll");
-        parent = HeadlessWin32.createTopLevelWindow(0, 0, 400, 300);
-    }
-
-    @AfterEach
-    void tearDown() {
-        for (VantraPlayerWidget widget : widgets) widget.destroy();
-        HeadlessWin32.reset();
-        engine.close();
-    }
-
-    private VantraPlayerWidget widget(Recorder recorder, String engineFolder) {
-        VantraPlayerWidget widget = new VantraPlayerWidget(recorder);
-        assertNotEquals(0, widget.create(parent, "/" + ENGINES + "/" + engineFolder + "/"));
-        widgets.add(widget);
-        return widget;
-    }
-
     private VantraPlayerWidget widget(Recorder recorder) {
         return widget(recorder, "recording");
     }
 
     private long childOfParent() {
-        long[] children = HeadlessWin32.childWindows(parent);
-        return children[children.length - 1];
+        return lastChildOf(parent);
     }
 
     @Test
