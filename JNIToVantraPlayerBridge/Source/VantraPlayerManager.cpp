@@ -13,6 +13,36 @@ namespace {
 std::unique_ptr<VantraPlayerManager> manager;
 
 constexpr char16_t kEngineFile[] = u"Vantra Player 8\\stagerun.dll";
+constexpr size_t kPathUnits = 32768;  // the longest path Windows accepts
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// The system's text for an error, without its line break; the number when there is none.
+std::u16string SystemErrorText(DWORD error) {
+    std::u16string text(512, u'\0');
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  AsWide(&text[0]), static_cast<DWORD>(text.size()), nullptr);
+    text.resize(length);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
+    std::u16string number = Ascii(std::to_string(error));
+    return text.empty() ? u"error " + number : text + u" (error " + number + u")";
+}
+
+std::u16string FullPath(const std::u16string& path) {
+    std::u16string full(kPathUnits, u'\0');
+    DWORD length = GetFullPathNameW(AsWide(path.c_str()), static_cast<DWORD>(full.size()), AsWide(&full[0]), nullptr);
+    if (length == 0 || length >= full.size()) return path;
+    full.resize(length);
+    return full;
+}
+
+// Why the engine cannot be used, as one line on the debug output: the widget
+// itself only stays white.
+void ReportUnusableEngine(const std::u16string& path, const std::u16string& reason) {
+    std::u16string line =
+        u"JNIToVantraPlayerBridge: the engine " + FullPath(path) + u" cannot be used: " + reason + u"\n";
+    OutputDebugStringW(AsWide(line.c_str()));
+}
 
 // Calls an entry of a filled table; an entry the engine left empty is skipped.
 template <typename... Args>
@@ -49,9 +79,15 @@ bool VantraPlayerManager::LoadEngine() {
     if (engineModule) return true;
     std::u16string path = EnginePath(playerFolder);
     engineModule = LoadLibraryW(AsWide(path.c_str()));
-    if (!engineModule) return false;
+    if (!engineModule) {
+        ReportUnusableEngine(path, u"it does not load: " + SystemErrorText(GetLastError()));
+        return false;
+    }
     auto initialize = ProcAddress<ExternalPlayerInitialize>(engineModule, kEngineEntryPoint);
-    if (!initialize || initialize(hostServicesPointer, &engineFunctions) != 0) {
+    int32_t result = initialize ? initialize(hostServicesPointer, &engineFunctions) : 0;
+    if (!initialize || result != 0) {
+        ReportUnusableEngine(path, initialize ? u"its initialisation answered " + Ascii(std::to_string(result))
+                                              : u"it has no entry point " + Ascii(kEngineEntryPoint));
         // Nothing may be called through a table that was not filled: let go
         // of the library now, and try afresh on the next demand.
         ReleaseLibrary();

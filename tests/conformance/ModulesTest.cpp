@@ -1,7 +1,9 @@
 // Dynamic loading.
+#include <DebugOutputCapture.h>
 #include <Platform.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -50,4 +52,58 @@ TEST(Modules, ModuleOfOwnCodeIsNotTheTestModule) {
     EXPECT_NE(own, nullptr);
     EXPECT_NE(own, module);
     FreeLibrary(module);
+}
+
+TEST(Modules, FailuresCarryTheSystemsErrorAndItsText) {
+    std::u16string missing = ModulePath(u"no_such_module.dll");
+    EXPECT_EQ(LoadLibraryW(AsWide(missing.c_str())), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+
+    // A file that is no module of this system.
+    std::u16string textFile = ModulePath(u"not_a_module.dll");
+    std::string narrow(textFile.begin(), textFile.end());  // the build folder's path is ASCII
+    for (char& c : narrow) c = c == '\\' ? '/' : c;
+    std::FILE* file = std::fopen(narrow.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a module\n", file);
+    std::fclose(file);
+    EXPECT_EQ(LoadLibraryW(AsWide(textFile.c_str())), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+    std::remove(narrow.c_str());
+
+    WCHAR text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  ERROR_MOD_NOT_FOUND, 0, text, 512, nullptr);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(text[length], 0);
+    EXPECT_EQ(text[length - 1], u'\n');
+    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0x0FFFFFFF, 0, text,
+                             512, nullptr),
+              0u);
+}
+
+TEST(Modules, FullPathsKeepAbsoluteOnesAndPlaceRelativeOnesInTheCurrentFolder) {
+    std::u16string absolute = ModulePath(kModuleName);
+    WCHAR full[1024];
+    LPWSTR name = nullptr;
+    DWORD length = GetFullPathNameW(AsWide(absolute.c_str()), 1024, full, &name);
+    EXPECT_EQ(std::u16string(AsUtf16(full), length), absolute);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(std::u16string(AsUtf16(name)), std::u16string(kModuleName));
+
+    length = GetFullPathNameW(AsWide(u"stagerun.dll"), 1024, full, &name);
+    std::u16string relative(AsUtf16(full), length);
+    EXPECT_GT(relative.size(), std::u16string(u"/stagerun.dll").size());
+    EXPECT_EQ(relative.substr(relative.size() - 12), u"stagerun.dll");
+    char16_t separator = relative[relative.size() - 13];
+    EXPECT_TRUE(separator == u'\\' || separator == u'/');
+    EXPECT_EQ(GetFullPathNameW(AsWide(absolute.c_str()), 4, full, nullptr), absolute.size() + 1);  // the size needed
+}
+
+TEST(DebugOutput, TextsReachACaptureWithoutADebugger) {
+    DebugOutputCapture capture;
+    OutputDebugStringW(AsWide(u"first line\n"));
+    OutputDebugStringW(AsWide(u"second line\n"));
+    EXPECT_EQ(capture.Take(), (std::vector<std::u16string>{u"first line\n", u"second line\n"}));
+    EXPECT_TRUE(capture.Take().empty());
 }

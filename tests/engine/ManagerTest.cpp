@@ -1,4 +1,6 @@
 // Loading, counting and releasing the engine.
+#include <DebugOutputCapture.h>
+
 #include "EngineFixture.h"
 
 using ManagerLifecycle = EngineTest;
@@ -111,4 +113,36 @@ TEST_F(ManagerLifecycle, FailedInitialisationIsNeverCalledThroughAndIsRetried) {
     }
     EXPECT_EQ(Manager().InstanceCount(), 0);
     FreeLibrary(failing);
+}
+
+namespace {
+std::u16string Backslashed(std::u16string path) {
+    for (char16_t& c : path) c = c == u'/' ? u'\\' : c;
+    return path;
+}
+}  // namespace
+
+TEST_F(ManagerLifecycle, AnEngineThatCannotBeUsedIsNamedOnTheDebugOutputWithTheReason) {
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"no-such-engine", u"it does not load: "},
+        {"recording-noentry", u"it has no entry point ExternalPlayer_Initialize\n"},
+        {"recording-failinit", u"its initialisation answered 1\n"},
+    };
+    for (const auto& [engine, reason] : cases) {
+        DebugOutputCapture capture;
+        EXPECT_EQ(CreateInstance(NewOwner(), engine), nullptr);
+        std::vector<std::u16string> lines = capture.Take();
+        ASSERT_EQ(lines.size(), 1u) << engine;
+        std::u16string expected =
+            u"JNIToVantraPlayerBridge: the engine " + Backslashed(EngineFile(engine)) + u" cannot be used: " + reason;
+        EXPECT_EQ(Backslashed(lines[0]).compare(0, expected.size(), expected), 0) << engine;
+        if (std::string(engine) == "no-such-engine") {
+            // The system's own text and number follow.
+            EXPECT_NE(lines[0].find(u" (error 126)\n"), std::u16string::npos);
+            EXPECT_GT(lines[0].size(), expected.size() + std::u16string(u" (error 126)\n").size());
+        }
+    }
+    DebugOutputCapture capture;
+    EXPECT_NE(CreateInstance(NewOwner()), nullptr);
+    EXPECT_TRUE(capture.Take().empty()) << "a usable engine is not reported";
 }

@@ -57,6 +57,9 @@ HEADLESS_API std::vector<HWND> ChildWindows(HWND parent);
 HEADLESS_API void WatchDefaultProcessing(HWND hwnd);
 HEADLESS_API std::vector<MSG> TakeDefaultProcessed(HWND hwnd);
 
+// Every text given to OutputDebugStringW since the last call, oldest first.
+HEADLESS_API std::vector<std::u16string> TakeDebugOutput();
+
 // Live counts, to find leaks.
 HEADLESS_API int CountLiveDCs();
 HEADLESS_API int CountLiveGdiObjects();

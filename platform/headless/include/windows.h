@@ -410,6 +410,8 @@ typedef struct tagDIBSECTION {
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
@@ -516,6 +518,16 @@ HEADLESS_IMPORT int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT 
 
 // modules
 HEADLESS_IMPORT HMODULE LoadLibraryW(LPCWSTR fileName);
+HEADLESS_IMPORT DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
+
+// Error texts and debug output. Only FORMAT_MESSAGE_FROM_SYSTEM with
+// FORMAT_MESSAGE_IGNORE_INSERTS into a caller's buffer, for the errors the
+// backend itself sets; the debug output is kept for TakeDebugOutput.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+HEADLESS_IMPORT DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                                     DWORD size, void* arguments);
+HEADLESS_IMPORT void OutputDebugStringW(LPCWSTR text);
 HEADLESS_IMPORT FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 HEADLESS_IMPORT BOOL FreeLibrary(HMODULE module);
 HEADLESS_IMPORT HMODULE GetModuleHandleW(LPCWSTR name);

@@ -132,6 +132,7 @@ public:
     ClickMemory lastClick;
     MessageBoxAnswers messageBoxes;
     std::map<HWND, std::vector<MSG>> defaultProcessed;  // the watched windows only
+    std::vector<std::u16string> debugOutput;
 
     // GDI
     std::unordered_map<HDC, std::unique_ptr<DeviceContext>> dcs;

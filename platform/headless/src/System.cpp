@@ -14,7 +14,31 @@ using namespace headless;
 
 namespace {
 thread_local DWORD lastError = 0;
+
+// The error a failed dlopen stands for, as LoadLibraryW reports it.
+DWORD LoadError(const char* reason) {
+    std::string text = reason ? reason : "";
+    for (const char* badFormat : {"wrong ELF class", "invalid ELF header", "file too short", "ELF file"}) {
+        if (text.find(badFormat) != std::string::npos) return ERROR_BAD_EXE_FORMAT;
+    }
+    return ERROR_MOD_NOT_FOUND;
 }
+
+// The system texts of the errors the backend sets, as Windows words them.
+const char16_t* SystemErrorText(DWORD code) {
+    switch (code) {
+        case ERROR_SUCCESS: return u"The operation completed successfully.";
+        case ERROR_FILE_NOT_FOUND: return u"The system cannot find the file specified.";
+        case ERROR_NOT_ENOUGH_MEMORY: return u"Not enough memory resources are available to process this command.";
+        case ERROR_INVALID_PARAMETER: return u"The parameter is incorrect.";
+        case ERROR_INSUFFICIENT_BUFFER: return u"The data area passed to a system call is too small.";
+        case ERROR_MOD_NOT_FOUND: return u"The specified module could not be found.";
+        case ERROR_PROC_NOT_FOUND: return u"The specified procedure could not be found.";
+        case ERROR_BAD_EXE_FORMAT: return u"%1 is not a valid Win32 application.";
+        default: return nullptr;
+    }
+}
+}  // namespace
 
 extern "C" DWORD GetLastError() { return lastError; }
 extern "C" void SetLastError(DWORD error) { lastError = error; }
@@ -38,9 +62,50 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     std::string path = ToUtf8(fileName);
     std::replace(path.begin(), path.end(), '\\', '/');
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
+    if (!module) SetLastError(LoadError(dlerror()));
     return static_cast<HMODULE>(module);
 }
+
+extern "C" DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart) {
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::u16string path = fileName;
+    if (path[0] != u'/' && path[0] != u'\\') {
+        char directory[4096];
+        if (!getcwd(directory, sizeof directory)) return 0;
+        path = FromUtf8(directory) + u"/" + path;
+    }
+    if (path.size() + 1 > size || !buffer) return static_cast<DWORD>(path.size() + 1);  // the size needed
+    std::copy(path.begin(), path.end(), buffer);
+    buffer[path.size()] = 0;
+    if (filePart) {
+        size_t name = path.find_last_of(u"/\\");
+        *filePart = name == std::u16string::npos || name + 1 == path.size() ? nullptr : buffer + name + 1;
+    }
+    return static_cast<DWORD>(path.size());
+}
+
+// ---- error texts and debug output ----------------------------------------------------
+
+extern "C" DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPWSTR buffer, DWORD size, void*) {
+    const char16_t* text = SystemErrorText(messageId);
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !text || !buffer) {
+        SetLastError(text ? ERROR_INVALID_PARAMETER : ERROR_MR_MID_NOT_FOUND);
+        return 0;
+    }
+    std::u16string line = std::u16string(text) + u"\r\n";
+    if (line.size() + 1 > size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::copy(line.begin(), line.end(), buffer);
+    buffer[line.size()] = 0;
+    return static_cast<DWORD>(line.size());
+}
+
+extern "C" void OutputDebugStringW(LPCWSTR text) { Backend::Get().debugOutput.push_back(text ? text : u""); }
 
 extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (!module || !name) {
@@ -163,6 +228,12 @@ std::vector<HWND> ChildWindows(HWND parent) {
     return w ? w->children : std::vector<HWND>{};
 }
 
+std::vector<std::u16string> TakeDebugOutput() {
+    std::vector<std::u16string> taken;
+    taken.swap(Backend::Get().debugOutput);
+    return taken;
+}
+
 void WatchDefaultProcessing(HWND hwnd) { Backend::Get().defaultProcessed[hwnd]; }
 
 std::vector<MSG> TakeDefaultProcessed(HWND hwnd) {
@@ -187,6 +258,7 @@ void Reset() {
     b.lastClick = ClickMemory{};
     b.messageBoxes = MessageBoxAnswers{};
     b.defaultProcessed.clear();
+    b.debugOutput.clear();
     std::lock_guard<std::mutex> lock(b.queueMutex);
     b.queues.clear();
 }
