@@ -306,6 +306,43 @@ TEST_F(ProductDll, LoadsAnswersTheVersionAndFindsTheUpcalls) {
 }
 
 // Handles that are 0 or were never made: every native gives its neutral result.
+namespace {
+// A text of the version resource's string table (US English, UTF-16).
+std::u16string VersionText(const std::vector<char>& block, const char16_t* name) {
+    std::u16string path = std::u16string(u"\\StringFileInfo\\040904B0\\") + name;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), W(path), &value, &length) || !value) return u"<none>";
+    std::u16string text(static_cast<const char16_t*>(value), length);
+    return text.substr(0, text.find(u'\0'));
+}
+}  // namespace
+
+TEST_F(ProductDll, CarriesItsVersion) {
+    std::u16string dll = BuildFolder() + u"\\JNIToVantraPlayerBridge\\JNIToVantraPlayerBridge.dll";
+    DWORD size = GetFileVersionInfoSizeW(W(dll), nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(W(dll), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(VP_VERSION_MAJOR << 16 | VP_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(VP_VERSION_PATCH << 16));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    EXPECT_EQ(VersionText(block, u"FileVersion"), U(VP_VERSION));
+    EXPECT_EQ(VersionText(block, u"ProductVersion"), U(VP_VERSION));
+    EXPECT_EQ(VersionText(block, u"ProductName"), u"JNIToVantraPlayerBridge");
+    EXPECT_EQ(VersionText(block, u"OriginalFilename"), u"JNIToVantraPlayerBridge.dll");
+    EXPECT_EQ(VersionText(block, u"FileDescription"),
+              std::u16string(u"Native bridge of VantraPlayerWidget to the Vantra Player engine (") +
+                  (sizeof(void*) == 4 ? u"32" : u"64") + u"-bit)");
+    EXPECT_EQ(VersionText(block, u"LegalCopyright").rfind(u"Copyright (C) ", 0), 0u);
+}
+
 TEST_F(ProductDll, HandlesThatAreNoWindowGiveNeutralResults) {
     for (jlong handle : {jlong{0}, kNeverMade, jlong{-1}}) {
         SCOPED_TRACE(handle);
