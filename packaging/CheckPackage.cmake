@@ -1,0 +1,58 @@
+# Unpacks the release zip into a new folder and checks it: exactly the files a
+# release holds, every sum in SHA256SUMS right, and its 32-bit DLL the very
+# file the product checks and the 32-bit runs tested.
+# Usage: cmake -DZIP=... -DTESTED_DLL=build/win32/.../JNIToVantraPlayerBridge.dll -DINTO=folder -P CheckPackage.cmake
+file(REMOVE_RECURSE "${INTO}")
+file(MAKE_DIRECTORY "${INTO}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${ZIP}" WORKING_DIRECTORY "${INTO}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${ZIP}")
+endif()
+get_filename_component(top "${ZIP}" NAME)
+string(REGEX REPLACE "\\.zip$" "" top "${top}")
+file(GLOB tops LIST_DIRECTORIES true RELATIVE "${INTO}" "${INTO}/*")
+if(NOT tops STREQUAL "${top}")
+  message(FATAL_ERROR "the zip's top folder is '${tops}', not '${top}'")
+endif()
+set(root "${INTO}/${top}")
+
+set(expected
+  SHA256SUMS USAGE.txt
+  java/vantra-player-widget-sources.jar java/vantra-player-widget.jar
+  licenses/GPL-3.txt licenses/gcc-runtime-libraries.txt licenses/mingw-w64-runtime.txt
+  windows-x64/JNIToVantraPlayerBridge.dll windows-x64/JNIToVantraPlayerBridge.dll.debug
+  windows-x86/JNIToVantraPlayerBridge.dll windows-x86/JNIToVantraPlayerBridge.dll.debug)
+file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
+list(SORT found)
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "the package holds:\n${found}\nnot:\n${expected}")
+endif()
+
+file(STRINGS "${root}/SHA256SUMS" lines)
+set(summed "")
+foreach(line ${lines})
+  if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
+    message(FATAL_ERROR "a malformed line in SHA256SUMS: ${line}")
+  endif()
+  set(hash "${CMAKE_MATCH_1}")
+  set(name "${CMAKE_MATCH_2}")
+  file(SHA256 "${root}/${name}" actual)
+  if(NOT actual STREQUAL hash)
+    message(FATAL_ERROR "${name}: SHA256SUMS says ${hash}, the file has ${actual}")
+  endif()
+  list(APPEND summed "${name}")
+endforeach()
+list(REMOVE_ITEM expected SHA256SUMS)
+list(SORT summed)
+if(NOT summed STREQUAL expected)
+  message(FATAL_ERROR "SHA256SUMS covers:\n${summed}\nnot:\n${expected}")
+endif()
+
+file(SHA256 "${root}/windows-x86/JNIToVantraPlayerBridge.dll" shipped)
+file(SHA256 "${TESTED_DLL}" tested)
+if(NOT shipped STREQUAL tested)
+  message(FATAL_ERROR "the package's 32-bit DLL is not the tested ${TESTED_DLL}")
+endif()
+list(LENGTH found count)
+message(STATUS "${top}: ${count} files as expected, their sums right, its 32-bit DLL the tested one")

@@ -1,0 +1,12 @@
+# Writes SHA256SUMS (sha256sum's format, paths sorted) over every file installed.
+set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
+list(REMOVE_ITEM files SHA256SUMS)
+list(SORT files)
+set(sums "")
+foreach(file ${files})
+  file(SHA256 "${root}/${file}" hash)
+  string(APPEND sums "${hash}  ${file}\n")
+endforeach()
+file(WRITE "${root}/SHA256SUMS" "${sums}")
+message(STATUS "SHA256SUMS: ${root}/SHA256SUMS")
