@@ -1,0 +1,128 @@
+#include "ChannelFrame.h"
+
+#include <cstring>
+
+namespace {
+
+void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void PutU16(std::vector<uint8_t>& out, uint16_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+uint32_t U32At(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+bool KnownKind(uint16_t kind) {
+    return kind >= static_cast<uint16_t>(FrameKind::Hello) && kind <= static_cast<uint16_t>(FrameKind::Notice);
+}
+
+// Reads the fields after the header; false at the first that disagrees with the size.
+bool ReadBody(const uint8_t* data, size_t size, uint32_t wordCount, uint32_t textCount, ChannelFrame* frame) {
+    size_t at = ChannelFrame::kHeaderBytes;
+    if (wordCount > (size - at) / 4) return false;
+    frame->words.resize(wordCount);
+    for (uint32_t i = 0; i < wordCount; ++i, at += 4) frame->words[i] = static_cast<int32_t>(U32At(data + at));
+    if (textCount > (size - at) / 4) return false;  // every text needs its length at least
+    frame->texts.clear();
+    frame->texts.reserve(textCount);
+    for (uint32_t i = 0; i < textCount; ++i) {
+        if (size - at < 4) return false;
+        uint32_t length = U32At(data + at);
+        at += 4;
+        if (length == ChannelFrame::kNullText) {
+            frame->texts.emplace_back(std::nullopt);
+            continue;
+        }
+        if (length > size - at) return false;
+        const char* text = reinterpret_cast<const char*>(data + at);
+        if (std::memchr(text, 0, length)) return false;
+        frame->texts.emplace_back(std::string(text, length));
+        at += length;
+    }
+    return at == size;  // nothing after the last field
+}
+
+}  // namespace
+
+bool ChannelFrame::operator==(const ChannelFrame& other) const {
+    return kind == other.kind && code == other.code && instance == other.instance && words == other.words &&
+           texts == other.texts;
+}
+
+std::vector<uint8_t> ChannelFrame::Encode() const {
+    size_t size = kHeaderBytes + words.size() * 4;
+    for (const std::optional<std::string>& text : texts) {
+        if (text && (text->size() >= kNullText || text->find('\0') != std::string::npos)) return {};
+        size += 4 + (text ? text->size() : 0);
+        if (size > kMaxBytes) return {};
+    }
+    if (size > kMaxBytes) return {};
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    PutU32(out, static_cast<uint32_t>(size));
+    PutU16(out, static_cast<uint16_t>(kind));
+    PutU16(out, code);
+    PutU32(out, instance);
+    PutU32(out, static_cast<uint32_t>(words.size()));
+    PutU32(out, static_cast<uint32_t>(texts.size()));
+    for (int32_t word : words) PutU32(out, static_cast<uint32_t>(word));
+    for (const std::optional<std::string>& text : texts) {
+        PutU32(out, text ? static_cast<uint32_t>(text->size()) : kNullText);
+        if (text) out.insert(out.end(), text->begin(), text->end());
+    }
+    return out;
+}
+
+ChannelFrame::Decoded ChannelFrame::Decode(const uint8_t* data, size_t available, ChannelFrame* frame,
+                                           size_t* consumed) {
+    if (available < 4) return Decoded::Incomplete;
+    uint32_t size = U32At(data);
+    if (size < kHeaderBytes || size > kMaxBytes) return Decoded::Malformed;
+    if (available < kHeaderBytes) return Decoded::Incomplete;
+    uint16_t kind = U16At(data + 4);
+    if (!KnownKind(kind)) return Decoded::Malformed;
+    if (available < size) return Decoded::Incomplete;
+    ChannelFrame read;
+    read.kind = static_cast<FrameKind>(kind);
+    read.code = U16At(data + 6);
+    read.instance = U32At(data + 8);
+    if (!ReadBody(data, size, U32At(data + 12), U32At(data + 16), &read)) return Decoded::Malformed;
+    *frame = std::move(read);
+    *consumed = size;
+    return Decoded::Complete;
+}
+
+void FrameReader::Feed(const uint8_t* data, size_t size) {
+    if (broken_ || size == 0) return;
+    if (start_ > 0 && start_ == pending_.size()) {
+        pending_.clear();
+        start_ = 0;
+    }
+    pending_.insert(pending_.end(), data, data + size);
+}
+
+ChannelFrame::Decoded FrameReader::Next(ChannelFrame* frame) {
+    if (broken_) return ChannelFrame::Decoded::Malformed;
+    size_t consumed = 0;
+    ChannelFrame::Decoded result =
+        ChannelFrame::Decode(pending_.data() + start_, pending_.size() - start_, frame, &consumed);
+    if (result == ChannelFrame::Decoded::Malformed) {
+        broken_ = true;
+        pending_.clear();
+        start_ = 0;
+    } else if (result == ChannelFrame::Decoded::Complete) {
+        start_ += consumed;
+        if (start_ * 2 > pending_.size()) {  // drop what was read once it is most of the buffer
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start_));
+            start_ = 0;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,147 @@
+// Frames of the engine process's channel: what goes out reads back the same,
+// and the reader takes nothing malformed, however the bytes arrive.
+#include <ChannelFrame.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using Decoded = ChannelFrame::Decoded;
+
+ChannelFrame SampleCall() {
+    ChannelFrame frame;
+    frame.kind = FrameKind::Call;
+    frame.code = 23;
+    frame.instance = 7;
+    frame.words = {4, -1, INT32_MIN, INT32_MAX};
+    frame.texts = {std::string("file:///C:/movies/intro.vmv"), std::nullopt, std::string(), std::string("\xC3\xA9")};
+    return frame;
+}
+
+Decoded DecodeAll(const std::vector<uint8_t>& bytes, ChannelFrame* frame) {
+    size_t consumed = 0;
+    Decoded result = ChannelFrame::Decode(bytes.data(), bytes.size(), frame, &consumed);
+    if (result == Decoded::Complete) {
+        EXPECT_EQ(consumed, bytes.size());
+    }
+    return result;
+}
+
+void PutU32At(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+TEST(ChannelFrame, ReadsBackWhatWasWrittenFieldForField) {
+    ChannelFrame sent = SampleCall();
+    std::vector<uint8_t> bytes = sent.Encode();
+    ASSERT_EQ(bytes.size(), 20u + 4 * 4 + (4 + 27) + 4 + 4 + (4 + 2));
+    // Little-endian, fixed width: the size, kind 2, code 23, instance 7, counts 4 and 4.
+    const uint8_t header[20] = {
+        static_cast<uint8_t>(bytes.size()), 0, 0, 0, 2, 0, 23, 0, 7, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0);
+    ChannelFrame read;
+    ASSERT_EQ(DecodeAll(bytes, &read), Decoded::Complete);
+    EXPECT_TRUE(read == sent);
+    EXPECT_FALSE(read.texts[1].has_value());
+    EXPECT_TRUE(read.texts[2].has_value());
+}
+
+TEST(ChannelFrame, EveryShorterPrefixIsIncomplete) {
+    std::vector<uint8_t> bytes = SampleCall().Encode();
+    ChannelFrame read;
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        size_t consumed = 0;
+        EXPECT_EQ(ChannelFrame::Decode(bytes.data(), length, &read, &consumed), Decoded::Incomplete) << length;
+    }
+}
+
+TEST(ChannelFrame, FramesWhoseFieldsDisagreeAreMalformed) {
+    const std::vector<uint8_t> good = SampleCall().Encode();
+    struct Broken {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    };
+    const Broken cases[] = {
+        {"a size below the header", 0, 19},
+        {"a size beyond the limit", 0, static_cast<uint32_t>(ChannelFrame::kMaxBytes + 1)},
+        {"an unknown kind", 4, 7},  // also sets the code's low half: only the kind matters
+        {"kind 0", 4, 0},
+        {"more words than the size holds", 12, 0x40000000},
+        {"one word too many", 12, 5},
+        {"more texts than the size holds", 16, 0x10000000},
+        {"a text longer than what is left", 20 + 16, 1000},
+        {"a text one byte too long", 20 + 16, 28},
+        {"the last text running past the frame's end", 20 + 16 + 31 + 4 + 4, 3},
+    };
+    for (const Broken& broken : cases) {
+        std::vector<uint8_t> bytes = good;
+        if (broken.at == 4) {
+            bytes[4] = static_cast<uint8_t>(broken.value);
+            bytes[5] = 0;
+        } else {
+            PutU32At(bytes, broken.at, broken.value);
+        }
+        ChannelFrame read;
+        EXPECT_EQ(DecodeAll(bytes, &read), Decoded::Malformed) << broken.what;
+    }
+    std::vector<uint8_t> trailing = good;
+    trailing.push_back(0);
+    PutU32At(trailing, 0, static_cast<uint32_t>(trailing.size()));
+    ChannelFrame read;
+    EXPECT_EQ(DecodeAll(trailing, &read), Decoded::Malformed) << "a byte after the last text";
+    std::vector<uint8_t> withNul = good;
+    withNul[20 + 16 + 4 + 3] = 0;  // inside the first text
+    EXPECT_EQ(DecodeAll(withNul, &read), Decoded::Malformed) << "a NUL inside a text";
+}
+
+TEST(ChannelFrame, WhatCannotBeSentIsNotEncoded) {
+    ChannelFrame frame = SampleCall();
+    frame.texts.push_back(std::string("a\0b", 3));
+    EXPECT_TRUE(frame.Encode().empty());
+    frame.texts.back() = std::string(ChannelFrame::kMaxBytes, 'x');
+    EXPECT_TRUE(frame.Encode().empty());
+    frame.texts.back() = std::string(ChannelFrame::kMaxBytes - 200, 'x');
+    EXPECT_FALSE(frame.Encode().empty());
+}
+
+TEST(FrameReader, FramesArriveWhateverThePiecesTheBytesComeIn) {
+    ChannelFrame first = SampleCall();
+    ChannelFrame second;
+    second.kind = FrameKind::Answer;
+    second.code = 23;
+    second.words = {0};
+    std::vector<uint8_t> stream = first.Encode();
+    std::vector<uint8_t> more = second.Encode();
+    stream.insert(stream.end(), more.begin(), more.end());
+    for (size_t piece : {size_t{1}, size_t{3}, size_t{7}, stream.size()}) {
+        FrameReader reader;
+        std::vector<ChannelFrame> frames;
+        for (size_t at = 0; at < stream.size(); at += piece) {
+            reader.Feed(stream.data() + at, std::min(piece, stream.size() - at));
+            ChannelFrame frame;
+            while (reader.Next(&frame) == Decoded::Complete) frames.push_back(frame);
+        }
+        ASSERT_EQ(frames.size(), 2u) << "pieces of " << piece;
+        EXPECT_TRUE(frames[0] == first);
+        EXPECT_TRUE(frames[1] == second);
+        ChannelFrame none;
+        EXPECT_EQ(reader.Next(&none), Decoded::Incomplete);
+    }
+}
+
+TEST(FrameReader, AMalformedFrameEndsTheChannel) {
+    FrameReader reader;
+    std::vector<uint8_t> bad = SampleCall().Encode();
+    bad[4] = 99;
+    reader.Feed(bad.data(), bad.size());
+    ChannelFrame frame;
+    EXPECT_EQ(reader.Next(&frame), Decoded::Malformed);
+    std::vector<uint8_t> good = SampleCall().Encode();
+    reader.Feed(good.data(), good.size());
+    EXPECT_EQ(reader.Next(&frame), Decoded::Malformed);
+    EXPECT_TRUE(reader.Broken());
+}
