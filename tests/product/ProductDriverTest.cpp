@@ -345,22 +345,25 @@ TEST_F(ProductDll, CarriesItsVersion) {
 
 TEST_F(ProductDll, HandlesThatAreNoWindowGiveNeutralResults) {
     for (jlong handle : {jlong{0}, kNeverMade, jlong{-1}}) {
-        SCOPED_TRACE(handle);
-        EXPECT_EQ(jvm.Static<jlong>("GetVPPInstance", handle), 0);
-        EXPECT_EQ(jvm.Static<jlong>("destroyVantraPlayerHostWindow", handle), 0);
-        EXPECT_EQ(jvm.Size(handle), (std::vector<int>{-1, -1}));
+        // Each check names the handle itself: SCOPED_TRACE would start GoogleTest's
+        // thread-local watcher thread, beside which the library's debug output
+        // ends the emulated 32-bit process (tests/emulator).
+        EXPECT_EQ(jvm.Static<jlong>("GetVPPInstance", handle), 0) << handle;
+        EXPECT_EQ(jvm.Static<jlong>("destroyVantraPlayerHostWindow", handle), 0) << handle;
+        EXPECT_EQ(jvm.Size(handle), (std::vector<int>{-1, -1})) << handle;
         jvm.StaticVoid("resizeVantraPlayerHostWindow", handle, jint{0}, jint{0}, jint{10}, jint{10});
         jvm.StaticVoid("drawVantraPlayerHostWindow", handle, jint{0}, jint{0}, jint{10}, jint{10});
         jvm.StaticVoid("setFocus", handle, jint{0});
         jvm.StaticVoid("KickIdle", handle);
         jvm.StaticVoid("suppressVantraPlayerHostWindowPainting", handle, jboolean{JNI_TRUE});
-        EXPECT_EQ(jvm.Static<jboolean>("VPP_1StopPlay", handle), JNI_FALSE);
-        EXPECT_EQ(jvm.Static<jboolean>("VPP_1DoPlay", handle), JNI_FALSE);
-        EXPECT_EQ(jvm.Static<jboolean>("VPP_1LoadMovie", handle, jint{1}, "file:///m", jboolean{JNI_FALSE}), JNI_FALSE);
-        EXPECT_EQ(jvm.Static<jboolean>("VPP_1SetVariable", handle, "a", "b"), JNI_FALSE);
-        EXPECT_EQ(jvm.StaticText("VPP_1GetVariable", handle, "a"), "false");
-        EXPECT_EQ(jvm.Static<jboolean>("VPP_1CallFunction", handle, "<invoke/>"), JNI_FALSE);
-        EXPECT_EQ(jvm.StaticText("VPP_1CallFunction2", handle, "<invoke/>"), "");
+        EXPECT_EQ(jvm.Static<jboolean>("VPP_1StopPlay", handle), JNI_FALSE) << handle;
+        EXPECT_EQ(jvm.Static<jboolean>("VPP_1DoPlay", handle), JNI_FALSE) << handle;
+        EXPECT_EQ(jvm.Static<jboolean>("VPP_1LoadMovie", handle, jint{1}, "file:///m", jboolean{JNI_FALSE}), JNI_FALSE)
+            << handle;
+        EXPECT_EQ(jvm.Static<jboolean>("VPP_1SetVariable", handle, "a", "b"), JNI_FALSE) << handle;
+        EXPECT_EQ(jvm.StaticText("VPP_1GetVariable", handle, "a"), "false") << handle;
+        EXPECT_EQ(jvm.Static<jboolean>("VPP_1CallFunction", handle, "<invoke/>"), JNI_FALSE) << handle;
+        EXPECT_EQ(jvm.StaticText("VPP_1CallFunction2", handle, "<invoke/>"), "") << handle;
     }
 }
 
