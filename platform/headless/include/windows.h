@@ -518,6 +518,23 @@ HEADLESS_IMPORT int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT 
 
 // modules
 HEADLESS_IMPORT HMODULE LoadLibraryW(LPCWSTR fileName);
+
+// Shared memory: unnamed file mappings backed by memory, their views, and
+// their handles. Only INVALID_HANDLE_VALUE as the file, PAGE_READWRITE, no
+// name, no security attributes.
+typedef size_t SIZE_T;
+typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define PAGE_READWRITE 0x04
+#define FILE_MAP_WRITE 0x0002
+#define FILE_MAP_READ 0x0004
+#define FILE_MAP_ALL_ACCESS 0x000F001F
+#define ERROR_INVALID_HANDLE 6L
+HEADLESS_IMPORT HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES attributes, DWORD protect,
+                                          DWORD maximumSizeHigh, DWORD maximumSizeLow, LPCWSTR name);
+HEADLESS_IMPORT LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes);
+HEADLESS_IMPORT BOOL UnmapViewOfFile(LPCVOID view);
+HEADLESS_IMPORT BOOL CloseHandle(HANDLE handle);
 HEADLESS_IMPORT DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 
 // Error texts and debug output. Only FORMAT_MESSAGE_FROM_SYSTEM with

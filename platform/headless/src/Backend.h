@@ -67,11 +67,21 @@ struct GdiObject {
     bool stock = false;
     // bitmap
     BITMAPINFOHEADER header{};
-    std::unique_ptr<uint32_t[]> bits;
+    std::unique_ptr<uint32_t[]> bits;   // own pixels, or
+    std::shared_ptr<void> sectionView;  // a view of a file mapping holding them
+    HANDLE section = nullptr;
+    DWORD sectionOffset = 0;
     PixelSurface surface;
     HDC selectedInto = nullptr;
     // brush
     COLORREF color = 0;
+};
+
+// A file mapping, backed by memory; handles and views share it.
+struct Section {
+    int fd = -1;
+    uint64_t size = 0;
+    ~Section();
 };
 
 enum class DcKind { Screen, Window, Paint, Memory };
@@ -140,6 +150,10 @@ public:
     HGDIOBJ stockBitmap = nullptr;
     HGDIOBJ stockBrush = nullptr;
 
+    // shared memory
+    std::unordered_map<HANDLE, std::shared_ptr<Section>> sections;
+    std::map<const void*, std::shared_ptr<void>> views;  // by address; unmapped when released
+
     // queues; the mutex guards only queues, so that other threads may post
     std::mutex queueMutex;
     std::map<DWORD, ThreadQueue> queues;
@@ -166,6 +180,9 @@ void PostToQueue(DWORD threadId, const QueuedMessage& message, bool input);
 bool CheckLeaveTracking();
 RECT Intersect(const RECT& a, const RECT& b);
 bool Empty(const RECT& r);
+// A view of `bytes` from `offset` of a section (any offset; the view's start
+// is page-aligned below it, *at is the byte at `offset`); null on failure.
+std::shared_ptr<void> MapSection(HANDLE section, uint64_t offset, size_t bytes, void** at);
 std::string ToUtf8(const std::u16string& text);
 std::u16string FromUtf8(const std::string& text);
 

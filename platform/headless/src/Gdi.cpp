@@ -106,27 +106,34 @@ extern "C" int GetClipBox(HDC dc, LPRECT rect) {
     return Empty(context->clip) ? NULLREGION : SIMPLEREGION;
 }
 
-extern "C" HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
+extern "C" HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                    DWORD offset) {
     Backend& b = Backend::Get();
     if (bits) *bits = nullptr;
     size_t bytes = 0;
-    if ((dc && !b.FindDc(dc)) || !info || usage != DIB_RGB_COLORS || section ||
-        !ValidDibHeader(info->bmiHeader, &bytes)) {
+    if ((dc && !b.FindDc(dc)) || !info || usage != DIB_RGB_COLORS || !ValidDibHeader(info->bmiHeader, &bytes)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     auto bitmap = std::make_unique<GdiObject>();
     bitmap->kind = GdiKind::Bitmap;
     bitmap->header = info->bmiHeader;
-    bitmap->bits.reset(new (std::nothrow) uint32_t[bytes / 4]());
-    if (!bitmap->bits) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+    void* pixels = nullptr;
+    if (section) {
+        // The pixels are the section's, from the offset on.
+        bitmap->sectionView = MapSection(section, offset, bytes, &pixels);
+        bitmap->section = section;
+        bitmap->sectionOffset = offset;
+    } else {
+        bitmap->bits.reset(new (std::nothrow) uint32_t[bytes / 4]());
+        pixels = bitmap->bits.get();
+        if (!pixels) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
+    if (!pixels) return nullptr;
     LONG height = info->bmiHeader.biHeight;
-    bitmap->surface =
-        PixelSurface{bitmap->bits.get(), info->bmiHeader.biWidth, height < 0 ? -height : height, height > 0};
-    if (bits) *bits = bitmap->bits.get();
+    bitmap->surface = PixelSurface{static_cast<uint32_t*>(pixels), info->bmiHeader.biWidth,
+                                   height < 0 ? -height : height, height > 0};
+    if (bits) *bits = pixels;
     auto handle = static_cast<HBITMAP>(b.NewHandle());
     b.objects[handle] = std::move(bitmap);
     return handle;
@@ -137,13 +144,16 @@ extern "C" int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
     if (!o || o->kind != GdiKind::Bitmap) return 0;
     if (!buffer) return sizeof(BITMAP);
     if (size < static_cast<int>(sizeof(BITMAP))) return 0;
-    BITMAP bm{0, o->surface.width, o->surface.height, o->surface.width * 4, 1, 32, o->stock ? nullptr : o->bits.get()};
+    BITMAP bm{
+        0, o->surface.width, o->surface.height, o->surface.width * 4, 1, 32, o->stock ? nullptr : o->surface.pixels};
     if (o->stock) bm = BITMAP{0, 1, 1, 2, 1, 1, nullptr};  // the 1 x 1 monochrome default bitmap
     if (size >= static_cast<int>(sizeof(DIBSECTION)) && !o->stock) {
         DIBSECTION ds{};
         ds.dsBm = bm;
         ds.dsBmih = o->header;
         ds.dsBmih.biSizeImage = static_cast<DWORD>(bm.bmWidthBytes) * bm.bmHeight;
+        ds.dshSection = o->section;
+        ds.dsOffset = o->sectionOffset;
         std::memcpy(buffer, &ds, sizeof ds);
         return sizeof(DIBSECTION);
     }
