@@ -523,7 +523,11 @@ HEADLESS_IMPORT HMODULE LoadLibraryW(LPCWSTR fileName);
 // their handles. Only INVALID_HANDLE_VALUE as the file, PAGE_READWRITE, no
 // name, no security attributes.
 typedef size_t SIZE_T;
-typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define PAGE_READWRITE 0x04
 #define FILE_MAP_WRITE 0x0002
@@ -535,6 +539,19 @@ HEADLESS_IMPORT HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES att
 HEADLESS_IMPORT LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes);
 HEADLESS_IMPORT BOOL UnmapViewOfFile(LPCVOID view);
 HEADLESS_IMPORT BOOL CloseHandle(HANDLE handle);
+
+// Anonymous pipes: blocking reads and writes, no overlapped operations. A read
+// of a pipe whose writing end is closed, once empty, fails with
+// ERROR_BROKEN_PIPE; a write to one whose reading end is closed fails with
+// ERROR_NO_DATA.
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+#define ERROR_BROKEN_PIPE 109L
+#define ERROR_NO_DATA 232L
+HEADLESS_IMPORT BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES attributes, DWORD size);
+HEADLESS_IMPORT BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
+HEADLESS_IMPORT BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+HEADLESS_IMPORT BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD read, LPDWORD available,
+                                   LPDWORD leftInMessage);
 HEADLESS_IMPORT DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 
 // Error texts and debug output. Only FORMAT_MESSAGE_FROM_SYSTEM with

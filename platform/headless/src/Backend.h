@@ -77,11 +77,14 @@ struct GdiObject {
     COLORREF color = 0;
 };
 
-// A file mapping, backed by memory; handles and views share it.
-struct Section {
+// A kernel object behind a handle: a file mapping backed by memory (handles
+// and views share it) or one end of a pipe. Its descriptor closes with the
+// last reference.
+struct KernelObject {
+    enum class Kind { Section, PipeEnd } kind = Kind::Section;
     int fd = -1;
-    uint64_t size = 0;
-    ~Section();
+    uint64_t size = 0;  // of a section
+    ~KernelObject();
 };
 
 enum class DcKind { Screen, Window, Paint, Memory };
@@ -151,7 +154,11 @@ public:
     HGDIOBJ stockBrush = nullptr;
 
     // shared memory
-    std::unordered_map<HANDLE, std::shared_ptr<Section>> sections;
+    std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> kernelObjects;  // guarded by kernelMutex
+    std::mutex kernelMutex;  // pipes are read and written from any thread
+    // The object of a handle if it is of the kind; else null, with ERROR_INVALID_HANDLE.
+    std::shared_ptr<KernelObject> FindKernelObject(HANDLE handle, KernelObject::Kind kind);
+    HANDLE AddKernelObject(std::shared_ptr<KernelObject> object);
     std::map<const void*, std::shared_ptr<void>> views;  // by address; unmapped when released
 
     // queues; the mutex guards only queues, so that other threads may post

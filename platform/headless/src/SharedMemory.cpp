@@ -1,4 +1,4 @@
-// File mappings backed by memory, their views and handles.
+// File mappings backed by memory and their views.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -15,20 +15,11 @@ uint64_t PageSize() { return static_cast<uint64_t>(sysconf(_SC_PAGESIZE)); }
 
 }  // namespace
 
-headless::Section::~Section() {
-    if (fd >= 0) close(fd);
-}
-
 namespace headless {
 
 std::shared_ptr<void> MapSection(HANDLE handle, uint64_t offset, size_t bytes, void** at) {
-    Backend& b = Backend::Get();
-    auto it = b.sections.find(handle);
-    if (it == b.sections.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    std::shared_ptr<Section> section = it->second;
+    std::shared_ptr<KernelObject> section = Backend::Get().FindKernelObject(handle, KernelObject::Kind::Section);
+    if (!section) return nullptr;
     if (offset > section->size || bytes > section->size - offset) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -54,17 +45,15 @@ extern "C" HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES attribut
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto section = std::make_shared<Section>();
+    auto section = std::make_shared<KernelObject>();
+    section->kind = KernelObject::Kind::Section;
     section->fd = memfd_create("headless-section", MFD_CLOEXEC);
     if (section->fd < 0 || ftruncate(section->fd, static_cast<off_t>(size)) != 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     section->size = size;
-    Backend& b = Backend::Get();
-    HANDLE handle = b.NewHandle();
-    b.sections[handle] = section;
-    return handle;
+    return Backend::Get().AddKernelObject(section);
 }
 
 extern "C" LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes) {
@@ -77,29 +66,19 @@ extern "C" LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, 
         SetLastError(kMappedAlignment);
         return nullptr;
     }
-    Backend& b = Backend::Get();
-    auto it = b.sections.find(mapping);
-    if (it != b.sections.end() && bytes == 0 && offset < it->second->size) {
-        bytes = static_cast<SIZE_T>(it->second->size - offset);  // the rest of the section
-    }
+    std::shared_ptr<KernelObject> section = Backend::Get().FindKernelObject(mapping, KernelObject::Kind::Section);
+    if (!section) return nullptr;
+    if (bytes == 0 && offset < section->size) bytes = static_cast<SIZE_T>(section->size - offset);  // the rest
     void* at = nullptr;
     std::shared_ptr<void> view = MapSection(mapping, offset, bytes, &at);
     if (!view) return nullptr;
-    b.views[at] = view;
+    Backend::Get().views[at] = view;
     return at;
 }
 
 extern "C" BOOL UnmapViewOfFile(LPCVOID view) {
     if (Backend::Get().views.erase(view) == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-extern "C" BOOL CloseHandle(HANDLE handle) {
-    if (Backend::Get().sections.erase(handle) == 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     return TRUE;
