@@ -1,6 +1,7 @@
 // Shared memory: file mappings backed by memory, their views, and DIB
 // sections over them (the back buffer an engine in another process draws into).
 #include <Platform.h>
+#include <Win32Fixture.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,17 +9,6 @@
 namespace {
 
 constexpr DWORD kSectionBytes = 256 * 1024;
-
-BITMAPINFO TopDown32(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
 
 }  // namespace
 
@@ -56,7 +46,7 @@ TEST(SharedMemory, ADibSectionOverAMappingDrawsWhereTheViewReads) {
     auto* view = static_cast<uint32_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(view, nullptr);
     const DWORD offset = 4096;
-    BITMAPINFO info = TopDown32(40, 30);
+    BITMAPINFO info = TopDownDibInfo(40, 30);
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, mapping, offset);
     ASSERT_NE(dib, nullptr);

@@ -126,7 +126,7 @@ void Win32Fixture::MovePointer(int screenX, int screenY) {
 #endif
 }
 
-HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits) {
+BITMAPINFO TopDownDibInfo(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -134,6 +134,11 @@ HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits) {
+    BITMAPINFO info = TopDownDibInfo(width, height);
     void* pixels = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     *bits = static_cast<uint32_t*>(pixels);

@@ -56,3 +56,5 @@ private:
 
 // Pixel helpers for 32-bit DIB sections (0x00RRGGBB).
 HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits);
+// The header of such a bitmap, 32 bits per pixel, top row first.
+BITMAPINFO TopDownDibInfo(int width, int height);

@@ -18,6 +18,16 @@ std::shared_ptr<KernelObject> PipeEnd(int fd) {
     return end;
 }
 
+// The pipe end of a handle, for a blocking transfer; null, with the error set, otherwise.
+std::shared_ptr<KernelObject> TransferEnd(HANDLE file, const void* buffer, DWORD bytes, LPOVERLAPPED overlapped) {
+    std::shared_ptr<KernelObject> end = Backend::Get().FindKernelObject(file, KernelObject::Kind::PipeEnd);
+    if (end && (overlapped || (!buffer && bytes))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return end;
+}
+
 }  // namespace
 
 extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES, DWORD) {
@@ -36,12 +46,8 @@ extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBU
 
 extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped) {
     if (read) *read = 0;
-    std::shared_ptr<KernelObject> end = Backend::Get().FindKernelObject(file, KernelObject::Kind::PipeEnd);
+    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped);
     if (!end) return FALSE;
-    if (overlapped || (!buffer && bytes)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     if (bytes == 0) return TRUE;
     ssize_t got;
     do {
@@ -57,12 +63,8 @@ extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, 
 
 extern "C" BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped) {
     if (written) *written = 0;
-    std::shared_ptr<KernelObject> end = Backend::Get().FindKernelObject(file, KernelObject::Kind::PipeEnd);
+    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped);
     if (!end) return FALSE;
-    if (overlapped || (!buffer && bytes)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     const char* at = static_cast<const char*>(buffer);
     DWORD left = bytes;
     while (left > 0) {  // a blocking write returns when all of it went
