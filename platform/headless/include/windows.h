@@ -550,6 +550,50 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 HEADLESS_IMPORT BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES attributes, DWORD size);
 HEADLESS_IMPORT BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
 HEADLESS_IMPORT BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+// Processes: a child program started with the standard handles given (only
+// STARTF_USESTDHANDLES; the handles must be inheritable and inheritance
+// asked for), waiting for it, its exit code, ending it. The application name
+// is a program of this system; the command line is split as Windows splits
+// one (blanks between arguments, double quotes around one with blanks).
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+#define STARTF_USESTDHANDLES 0x00000100
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define STILL_ACTIVE 259
+HEADLESS_IMPORT BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD flags,
+                                    LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
+                                    LPPROCESS_INFORMATION information);
+HEADLESS_IMPORT HANDLE GetStdHandle(DWORD which);
+#define HANDLE_FLAG_INHERIT 0x00000001
+HEADLESS_IMPORT BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags);
+HEADLESS_IMPORT DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+HEADLESS_IMPORT BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
+HEADLESS_IMPORT BOOL TerminateProcess(HANDLE process, UINT code);
 HEADLESS_IMPORT BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD read, LPDWORD available,
                                    LPDWORD leftInMessage);
 HEADLESS_IMPORT DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -81,9 +82,14 @@ struct GdiObject {
 // and views share it) or one end of a pipe. Its descriptor closes with the
 // last reference.
 struct KernelObject {
-    enum class Kind { Section, PipeEnd } kind = Kind::Section;
-    int fd = -1;
+    enum class Kind { Section, PipeEnd, Process, Thread } kind = Kind::Section;
+    int fd = -1;        // a process's is its pidfd
     uint64_t size = 0;  // of a section
+    bool inheritable = false;
+    int pid = 0;                           // of a process
+    bool exited = false;                   // of a process, once reaped
+    DWORD exitCode = 0;                    // of a process that exited
+    std::optional<DWORD> terminationCode;  // what TerminateProcess asked for
     ~KernelObject();
 };
 

@@ -26,6 +26,18 @@ HANDLE Backend::AddKernelObject(std::shared_ptr<KernelObject> object) {
     return handle;
 }
 
+extern "C" BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags) {
+    Backend& b = Backend::Get();
+    std::lock_guard<std::mutex> lock(b.kernelMutex);
+    auto it = b.kernelObjects.find(handle);
+    if (it == b.kernelObjects.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (mask & HANDLE_FLAG_INHERIT) it->second->inheritable = (flags & HANDLE_FLAG_INHERIT) != 0;
+    return TRUE;
+}
+
 extern "C" BOOL CloseHandle(HANDLE handle) {
     Backend& b = Backend::Get();
     std::shared_ptr<KernelObject> closed;  // released outside the lock

@@ -11,10 +11,11 @@ using namespace headless;
 
 namespace {
 
-std::shared_ptr<KernelObject> PipeEnd(int fd) {
+std::shared_ptr<KernelObject> PipeEnd(int fd, bool inheritable) {
     auto end = std::make_shared<KernelObject>();
     end->kind = KernelObject::Kind::PipeEnd;
     end->fd = fd;
+    end->inheritable = inheritable;
     return end;
 }
 
@@ -30,7 +31,7 @@ std::shared_ptr<KernelObject> TransferEnd(HANDLE file, const void* buffer, DWORD
 
 }  // namespace
 
-extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES, DWORD) {
+extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES attributes, DWORD) {
     int fds[2];
     if (!readEnd || !writeEnd || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -39,8 +40,9 @@ extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBU
     shutdown(fds[0], SHUT_WR);  // one way, as an anonymous pipe
     shutdown(fds[1], SHUT_RD);
     Backend& b = Backend::Get();
-    *readEnd = b.AddKernelObject(PipeEnd(fds[0]));
-    *writeEnd = b.AddKernelObject(PipeEnd(fds[1]));
+    bool inheritable = attributes && attributes->bInheritHandle;
+    *readEnd = b.AddKernelObject(PipeEnd(fds[0], inheritable));
+    *writeEnd = b.AddKernelObject(PipeEnd(fds[1], inheritable));
     return TRUE;
 }
 
