@@ -1,9 +1,12 @@
 // Frames of the engine process's channel: what goes out reads back the same,
-// and the reader takes nothing malformed, however the bytes arrive.
+// the reader takes nothing malformed, however the bytes arrive, and the
+// channel over two pipes ends when the other side goes or talks nonsense.
 #include <ChannelFrame.h>
+#include <EngineChannel.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -144,4 +147,77 @@ TEST(FrameReader, AMalformedFrameEndsTheChannel) {
     reader.Feed(good.data(), good.size());
     EXPECT_EQ(reader.Next(&frame), Decoded::Malformed);
     EXPECT_TRUE(reader.Broken());
+}
+
+namespace {
+
+// Two channels facing each other over two pipes.
+struct ChannelPair {
+    ChannelPair() {
+        HANDLE aRead = nullptr, aWrite = nullptr, bRead = nullptr, bWrite = nullptr;
+        created = CreatePipe(&aRead, &aWrite, nullptr, 0) && CreatePipe(&bRead, &bWrite, nullptr, 0);
+        library = std::make_unique<EngineChannel>(bRead, aWrite);
+        engine = std::make_unique<EngineChannel>(aRead, bWrite);
+        rawToLibrary = bWrite;
+    }
+    bool created = false;
+    std::unique_ptr<EngineChannel> library;
+    std::unique_ptr<EngineChannel> engine;
+    HANDLE rawToLibrary = nullptr;  // the engine side's writing end, for bytes that are no frame
+};
+
+}  // namespace
+
+TEST(EngineChannel, FramesCrossBothWaysInOrder) {
+    ChannelPair pair;
+    ASSERT_TRUE(pair.created);
+    ChannelFrame call = SampleCall();
+    ChannelFrame request;
+    request.kind = FrameKind::Request;
+    request.code = 22;
+    request.instance = 7;
+    request.texts = {std::string("<invoke name=\"ask\"/>")};
+    ASSERT_TRUE(pair.library->Send(call));
+    ASSERT_TRUE(pair.library->Send(call));
+    ChannelFrame received;
+    ASSERT_TRUE(pair.engine->Receive(&received));
+    EXPECT_TRUE(received == call);
+    ASSERT_TRUE(pair.engine->Receive(&received));
+    EXPECT_TRUE(received == call);
+    ASSERT_TRUE(pair.engine->Send(request));
+    ASSERT_TRUE(pair.library->Receive(&received));
+    EXPECT_TRUE(received == request);
+}
+
+TEST(EngineChannel, TheOtherSideGoneEndsTheChannel) {
+    ChannelPair pair;
+    ASSERT_TRUE(pair.created);
+    ASSERT_TRUE(pair.engine->Send(SampleCall()));
+    pair.engine.reset();  // its ends close
+    ChannelFrame received;
+    EXPECT_TRUE(pair.library->Receive(&received));  // what was sent before still arrives
+    EXPECT_FALSE(pair.library->Receive(&received));
+    EXPECT_TRUE(pair.library->Ended());
+    EXPECT_FALSE(pair.library->Send(SampleCall()));
+}
+
+TEST(EngineChannel, BytesThatAreNoFrameEndTheChannel) {
+    ChannelPair pair;
+    ASSERT_TRUE(pair.created);
+    const char garbage[] = "\x10\x00\x00\x00garbage!garbage!";  // a size below the header's
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(pair.rawToLibrary, garbage, sizeof garbage - 1, &written, nullptr));
+    ChannelFrame received;
+    EXPECT_FALSE(pair.library->Receive(&received));
+    EXPECT_TRUE(pair.library->Ended());
+}
+
+TEST(EngineChannel, AFrameThatCannotBeSentLeavesTheChannelUsable) {
+    ChannelPair pair;
+    ASSERT_TRUE(pair.created);
+    ChannelFrame unsendable = SampleCall();
+    unsendable.texts.push_back(std::string("a\0b", 3));
+    EXPECT_FALSE(pair.library->Send(unsendable));
+    EXPECT_FALSE(pair.library->Ended());
+    EXPECT_TRUE(pair.library->Send(SampleCall()));
 }

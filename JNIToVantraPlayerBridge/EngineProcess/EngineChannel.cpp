@@ -1,0 +1,40 @@
+#include "EngineChannel.h"
+
+EngineChannel::EngineChannel(HANDLE readEnd, HANDLE writeEnd) : readEnd_(readEnd), writeEnd_(writeEnd) {}
+
+EngineChannel::~EngineChannel() {
+    if (readEnd_) CloseHandle(readEnd_);
+    if (writeEnd_) CloseHandle(writeEnd_);
+}
+
+bool EngineChannel::End() {
+    ended_ = true;
+    return false;
+}
+
+bool EngineChannel::Send(const ChannelFrame& frame) {
+    if (ended_) return false;
+    std::vector<uint8_t> bytes = frame.Encode();
+    if (bytes.empty()) return false;  // a frame that cannot be sent leaves the channel as it is
+    DWORD written = 0;
+    if (!WriteFile(writeEnd_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        return End();
+    }
+    return true;
+}
+
+bool EngineChannel::Receive(ChannelFrame* frame) {
+    while (!ended_) {
+        switch (reader_.Next(frame)) {
+            case ChannelFrame::Decoded::Complete: return true;
+            case ChannelFrame::Decoded::Malformed: return End();
+            case ChannelFrame::Decoded::Incomplete: break;
+        }
+        uint8_t buffer[64 * 1024];
+        DWORD read = 0;
+        if (!ReadFile(readEnd_, buffer, sizeof buffer, &read, nullptr) || read == 0) return End();
+        reader_.Feed(buffer, read);
+    }
+    return false;
+}
