@@ -107,3 +107,32 @@ TEST(DebugOutput, TextsReachACaptureWithoutADebugger) {
     EXPECT_EQ(capture.Take(), (std::vector<std::u16string>{u"first line\n", u"second line\n"}));
     EXPECT_TRUE(capture.Take().empty());
 }
+
+TEST(Files, AFileReadsToItsEndThenGivesNothing) {
+    std::u16string path = ModulePath(u"read_me.bin");
+    std::string narrow(path.begin(), path.end());  // the build folder's path is ASCII
+    for (char& c : narrow) c = c == '\\' ? '/' : c;
+    std::FILE* file = std::fopen(narrow.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("MZ and more", file);
+    std::fclose(file);
+    HANDLE handle = CreateFileW(AsWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    char buffer[8];
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(handle, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "MZ and m");
+    EXPECT_TRUE(ReadFile(handle, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "ore");
+    EXPECT_TRUE(ReadFile(handle, buffer, sizeof buffer, &read, nullptr));  // the end: success, nothing
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(CloseHandle(handle));
+    std::remove(narrow.c_str());
+
+    std::u16string missing = ModulePath(u"no_such_file.bin");
+    EXPECT_EQ(CreateFileW(AsWide(missing.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}

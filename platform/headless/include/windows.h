@@ -519,6 +519,17 @@ HEADLESS_IMPORT int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT 
 // modules
 HEADLESS_IMPORT HMODULE LoadLibraryW(LPCWSTR fileName);
 
+// Files, for reading only: CreateFileW with GENERIC_READ and OPEN_EXISTING,
+// then ReadFile (TRUE with 0 bytes at the end) and CloseHandle.
+#define GENERIC_READ 0x80000000
+#define FILE_SHARE_READ 0x00000001
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+HEADLESS_IMPORT HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, struct _SECURITY_ATTRIBUTES* attributes,
+                                   DWORD disposition, DWORD flags, HANDLE templateFile);
+
 // Shared memory: unnamed file mappings backed by memory, their views, and
 // their handles. Only INVALID_HANDLE_VALUE as the file, PAGE_READWRITE, no
 // name, no security attributes.

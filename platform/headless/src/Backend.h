@@ -82,7 +82,7 @@ struct GdiObject {
 // and views share it) or one end of a pipe. Its descriptor closes with the
 // last reference.
 struct KernelObject {
-    enum class Kind { Section, PipeEnd, Process, Thread } kind = Kind::Section;
+    enum class Kind { Section, PipeEnd, Process, Thread, File } kind = Kind::Section;
     int fd = -1;        // a process's is its pidfd
     uint64_t size = 0;  // of a section
     bool inheritable = false;

@@ -1,5 +1,11 @@
-// Handles of kernel objects: file mappings and pipe ends.
+// Handles of kernel objects (file mappings, pipe ends, processes, files
+// opened for reading), and opening files.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include "Backend.h"
 
@@ -50,4 +56,31 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
     closed = std::move(it->second);
     b.kernelObjects.erase(it);
     return TRUE;
+}
+
+extern "C" HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, struct _SECURITY_ATTRIBUTES*, DWORD disposition, DWORD,
+                              HANDLE templateFile) {
+    if (!name || !*name || access != GENERIC_READ || disposition != OPEN_EXISTING || templateFile) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string path = ToUtf8(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errno == ENOENT   ? ERROR_FILE_NOT_FOUND
+                     : errno == EACCES ? ERROR_ACCESS_DENIED
+                                       : ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);  // as Windows answers for a folder
+        return INVALID_HANDLE_VALUE;
+    }
+    auto file = std::make_shared<KernelObject>();
+    file->kind = KernelObject::Kind::File;
+    file->fd = fd;
+    return Backend::Get().AddKernelObject(file);
 }

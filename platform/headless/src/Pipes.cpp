@@ -1,7 +1,9 @@
-// Anonymous pipes over a connected pair of local stream sockets: a socket
-// reports a closed peer as a failed send rather than with SIGPIPE.
+// Anonymous pipes over a connected pair of local stream sockets (a socket
+// reports a closed peer as a failed send rather than with SIGPIPE), and
+// ReadFile of files opened for reading.
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -19,9 +21,13 @@ std::shared_ptr<KernelObject> PipeEnd(int fd, bool inheritable) {
     return end;
 }
 
-// The pipe end of a handle, for a blocking transfer; null, with the error set, otherwise.
-std::shared_ptr<KernelObject> TransferEnd(HANDLE file, const void* buffer, DWORD bytes, LPOVERLAPPED overlapped) {
-    std::shared_ptr<KernelObject> end = Backend::Get().FindKernelObject(file, KernelObject::Kind::PipeEnd);
+// The pipe end (or, to read, the file) of a handle, for a blocking transfer;
+// null, with the error set, otherwise.
+std::shared_ptr<KernelObject> TransferEnd(HANDLE file, const void* buffer, DWORD bytes, LPOVERLAPPED overlapped,
+                                          bool reading) {
+    Backend& b = Backend::Get();
+    std::shared_ptr<KernelObject> end = reading ? b.FindKernelObject(file, KernelObject::Kind::File) : nullptr;
+    if (!end) end = b.FindKernelObject(file, KernelObject::Kind::PipeEnd);
     if (end && (overlapped || (!buffer && bytes))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -48,13 +54,18 @@ extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBU
 
 extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped) {
     if (read) *read = 0;
-    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped);
+    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped, true);
     if (!end) return FALSE;
     if (bytes == 0) return TRUE;
+    bool isFile = end->kind == KernelObject::Kind::File;
     ssize_t got;
     do {
-        got = recv(end->fd, buffer, bytes, 0);
+        got = isFile ? ::read(end->fd, buffer, bytes) : recv(end->fd, buffer, bytes, 0);
     } while (got < 0 && errno == EINTR);
+    if (isFile && got >= 0) {  // a file's end reads as success with nothing
+        if (read) *read = static_cast<DWORD>(got);
+        return TRUE;
+    }
     if (got <= 0) {
         SetLastError(ERROR_BROKEN_PIPE);
         return FALSE;
@@ -65,7 +76,7 @@ extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, 
 
 extern "C" BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped) {
     if (written) *written = 0;
-    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped);
+    std::shared_ptr<KernelObject> end = TransferEnd(file, buffer, bytes, overlapped, false);
     if (!end) return FALSE;
     const char* at = static_cast<const char*>(buffer);
     DWORD left = bytes;
