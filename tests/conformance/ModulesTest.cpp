@@ -1,6 +1,7 @@
 // Dynamic loading.
 #include <DebugOutputCapture.h>
 #include <Platform.h>
+#include <RecordingEngineClient.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,12 +17,18 @@ const char16_t kModuleName[] = u"libconformance_module.so";
 
 // The test module sits beside the test program; the path uses backslashes,
 // as the library builds engine paths.
-std::u16string ModulePath(const char16_t* name) {
-    WCHAR buffer[1024];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
-    std::u16string path(AsUtf16(buffer), length);
-    size_t slash = path.find_last_of(u"\\/");
-    return path.substr(0, slash) + u"\\" + name;
+std::u16string ModulePath(const char16_t* name) { return RecordingEngineClient::TestsFolder() + u"\\" + name; }
+
+// Writes a file of the given text at the path and gives its path for the C
+// library (the build folder's path is ASCII); empty when it cannot be written.
+std::string WriteFileBeside(const std::u16string& path, const char* contents) {
+    std::string narrow(path.begin(), path.end());
+    for (char& c : narrow) c = c == '\\' ? '/' : c;
+    std::FILE* file = std::fopen(narrow.c_str(), "wb");
+    if (!file) return std::string();
+    std::fputs(contents, file);
+    std::fclose(file);
+    return narrow;
 }
 
 }  // namespace
@@ -61,12 +68,8 @@ TEST(Modules, FailuresCarryTheSystemsErrorAndItsText) {
 
     // A file that is no module of this system.
     std::u16string textFile = ModulePath(u"not_a_module.dll");
-    std::string narrow(textFile.begin(), textFile.end());  // the build folder's path is ASCII
-    for (char& c : narrow) c = c == '\\' ? '/' : c;
-    std::FILE* file = std::fopen(narrow.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs("not a module\n", file);
-    std::fclose(file);
+    std::string narrow = WriteFileBeside(textFile, "not a module\n");
+    ASSERT_FALSE(narrow.empty());
     EXPECT_EQ(LoadLibraryW(AsWide(textFile.c_str())), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
     std::remove(narrow.c_str());
@@ -110,12 +113,8 @@ TEST(DebugOutput, TextsReachACaptureWithoutADebugger) {
 
 TEST(Files, AFileReadsToItsEndThenGivesNothing) {
     std::u16string path = ModulePath(u"read_me.bin");
-    std::string narrow(path.begin(), path.end());  // the build folder's path is ASCII
-    for (char& c : narrow) c = c == '\\' ? '/' : c;
-    std::FILE* file = std::fopen(narrow.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("MZ and more", file);
-    std::fclose(file);
+    std::string narrow = WriteFileBeside(path, "MZ and more");
+    ASSERT_FALSE(narrow.empty());
     HANDLE handle = CreateFileW(AsWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);

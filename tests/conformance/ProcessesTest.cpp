@@ -1,5 +1,6 @@
 // Child processes: the engine process is one, reached through inherited pipes.
 #include <Platform.h>
+#include <RecordingEngineClient.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,12 +13,7 @@ const char16_t kChildName[] = u"conformance_child.exe";
 const char16_t kChildName[] = u"conformance_child";
 #endif
 
-std::u16string ChildPath() {
-    WCHAR buffer[1024];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
-    std::u16string path(AsUtf16(buffer), length);
-    return path.substr(0, path.find_last_of(u"\\/") + 1) + kChildName;
-}
+std::u16string ChildPath() { return RecordingEngineClient::TestsFolder() + u"\\" + kChildName; }
 
 // A started child, its handles closed at the end.
 struct Child {

@@ -26,17 +26,12 @@ void RecordingEngineClient::Unload() {
     module = nullptr;
 }
 
-namespace {
-
-// build/<preset>/tests, where the test programs run from.
-std::u16string TestsFolder() {
+std::u16string RecordingEngineClient::TestsFolder() {
     WCHAR buffer[1024];
     DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
     std::u16string path(AsUtf16(buffer), length);
     return path.substr(0, path.find_last_of(u"\\/"));
 }
-
-}  // namespace
 
 std::u16string RecordingEngineClient::TestModuleFile(const char* name) {
 #ifdef _WIN32

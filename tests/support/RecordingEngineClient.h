@@ -26,6 +26,8 @@ public:
     // The folder text the host is given (with the leading character it drops).
     static std::u16string FolderText(const char* engine);
     static std::u16string EngineFile(const char* engine);
+    // build/<preset>/tests, where the test programs run from (no separator at the end).
+    static std::u16string TestsFolder();
     // A module built beside the test programs (build/<preset>/tests).
     static std::u16string TestModuleFile(const char* name);
 

@@ -29,10 +29,6 @@ class HostWindowNativesTest extends WidgetTestBase {
         return widget(new Recorder(), "recording").window();
     }
 
-    private static long childOf(long parentWindow) {
-        return lastChildOf(parentWindow);
-    }
-
     /** The names of the movie invocations the engine received, in order. */
     private static List<String> invocationNames() {
         List<String> names = new ArrayList<>();
@@ -48,7 +44,7 @@ class HostWindowNativesTest extends WidgetTestBase {
     @Test
     void kickIdleSendsMessage883WithOneAndZeroToTheDefaultProcedureOnce() {
         long w = window();
-        long hwnd = childOf(parent);
+        long hwnd = lastChildOf(parent);
         resizeVantraPlayerHostWindow(w, 0, 0, 100, 100);
         HeadlessWin32.runUntilIdle();
         HeadlessWin32.watchDefaultProcessing(hwnd);
@@ -67,7 +63,7 @@ class HostWindowNativesTest extends WidgetTestBase {
     @Test
     void keysAndCharactersGoToTheParentUnchangedAndNotToTheEngine() {
         window();
-        long hwnd = childOf(parent);
+        long hwnd = lastChildOf(parent);
         HeadlessWin32.watchDefaultProcessing(parent);
         RecordingEngine.reset();
         long keyState = 0xC01E0001L;  // repeat count 1, scan code 0x1E, released
@@ -82,7 +78,7 @@ class HostWindowNativesTest extends WidgetTestBase {
     @Test
     void menuSelectionIsAnsweredWithoutDefaultProcessing() {
         window();
-        long hwnd = childOf(parent);
+        long hwnd = lastChildOf(parent);
         HeadlessWin32.watchDefaultProcessing(hwnd);
         assertEquals(0, HeadlessWin32.sendMessage(hwnd, WM_MENUSELECT, (0x0080L << 16) | 5, 0));
         HeadlessWin32.sendMessage(hwnd, WM_USER, 7, 8);  // a message the window has no handler for
