@@ -6,9 +6,7 @@
 int32_t PlayerInstance::StopPlay() { return Call<int32_t>(kStopPlay); }
 
 bool PlayerInstance::LoadMovie(int32_t number, const char* url, bool option) {
-    // An empty entry gives 0 as every skipped call does; here that would read as success.
-    if (!HasEntry(kLoadMovie)) return false;
-    return Call<int32_t>(kLoadMovie, number, url, static_cast<uint8_t>(option ? 1 : 0)) == 0;
+    return CallAnswersZero(kLoadMovie, number, url, static_cast<uint8_t>(option ? 1 : 0));
 }
 
 int32_t PlayerInstance::SetVariable(const char* name, const char* value) {

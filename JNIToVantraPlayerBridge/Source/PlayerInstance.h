@@ -153,6 +153,13 @@ protected:
         return Uncounted<Result>(index, args...);
     }
 
+    // Calls entry `index` and tells whether it answered 0, the engine's success;
+    // a call that was skipped (no engine instance, an empty entry) is none.
+    template <typename... Args>
+    bool CallAnswersZero(int index, Args... args) {
+        return HasEntry(index) && Call<int32_t>(index, args...) == 0;
+    }
+
     // Whether entry `index` can be called: an engine instance and a filled entry.
     bool HasEntry(int index) const { return instanceRecord && engineFunctions && engineFunctions->entries[index]; }
 

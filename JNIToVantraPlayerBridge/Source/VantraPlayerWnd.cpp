@@ -225,8 +225,7 @@ bool CPlayerWnd::PublishBackBuffer() {
     backBufferInfo.bytesPerRow = backBufferDescription.bmWidthBytes;
     backBufferInfo.bottomUp = 0;
     backBufferInfo.pixelFormat = kPixelFormat;
-    // An engine without the entry was not told: 0 from a skipped call is no success.
-    return HasEntry(kSetBackBuffer) && Call<int32_t>(kSetBackBuffer, &backBufferInfo) == 0;
+    return CallAnswersZero(kSetBackBuffer, &backBufferInfo);
 }
 
 // ---- sizing and painting ------------------------------------------------------------------
