@@ -197,6 +197,8 @@ bool Empty(const RECT& r);
 // is page-aligned below it, *at is the byte at `offset`); null on failure.
 std::shared_ptr<void> MapSection(HANDLE section, uint64_t offset, size_t bytes, void** at);
 std::string ToUtf8(const std::u16string& text);
+// A Windows path as this system names it: UTF-8, backslashes turned to slashes.
+std::string SystemPath(const std::u16string& path);
 std::u16string FromUtf8(const std::string& text);
 
 }  // namespace headless

@@ -183,6 +183,12 @@ namespace headless {
 
 std::string ToUtf8(const std::u16string& text) { return EncodeUtf8(text.data(), text.size()); }
 
+std::string SystemPath(const std::u16string& path) {
+    std::string converted = ToUtf8(path);
+    std::replace(converted.begin(), converted.end(), '\\', '/');
+    return converted;
+}
+
 std::u16string FromUtf8(const std::string& text) {
     bool invalid = false;
     return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), &invalid);

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "Backend.h"
@@ -64,8 +63,7 @@ extern "C" HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, struct _SECURIT
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    std::string path = ToUtf8(name);
-    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string path = SystemPath(name);
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         SetLastError(errno == ENOENT   ? ERROR_FILE_NOT_FOUND

@@ -59,8 +59,7 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::string path = ToUtf8(fileName);
-    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string path = SystemPath(fileName);
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) SetLastError(LoadError(dlerror()));
     return static_cast<HMODULE>(module);
@@ -136,8 +135,7 @@ extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module) {
         }
         path = map->l_name ? map->l_name : "";  // empty for the program itself
     } else if (name) {
-        path = ToUtf8(name);
-        std::replace(path.begin(), path.end(), '\\', '/');
+        path = SystemPath(name);
     }
     void* handle = dlopen(path.empty() ? nullptr : path.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!handle) {
