@@ -2,9 +2,14 @@
 
 EngineChannel::EngineChannel(HANDLE readEnd, HANDLE writeEnd) : readEnd_(readEnd), writeEnd_(writeEnd) {}
 
-EngineChannel::~EngineChannel() {
+EngineChannel::~EngineChannel() { Close(); }
+
+void EngineChannel::Close() {
+    ended_ = true;
     if (readEnd_) CloseHandle(readEnd_);
     if (writeEnd_) CloseHandle(writeEnd_);
+    readEnd_ = nullptr;
+    writeEnd_ = nullptr;
 }
 
 bool EngineChannel::End() {

@@ -113,3 +113,25 @@ void ContextMenuUpcall(const PlayerInstance& window, int32_t x, int32_t y) {
 void DoubleClickUpcall(const PlayerInstance& window, jmethodID doubleClickMethod, int32_t x, int32_t y) {
     PointUpcall(window, doubleClickMethod, x, y);
 }
+
+const char kEngineEndedTrace[] =
+    "JNIToVantraPlayerBridge: the engine ended (its process is gone); this player is empty";
+
+void EngineEndedUpcalls(const std::vector<PlayerInstance*>& windows) {
+    JavaBridgeState& state = BridgeState();
+    JNIEnv* env = AttachedEnvironment(state.vm);
+    if (!env || !state.traceMethod) return;
+    std::vector<jobject> widgets;
+    for (const PlayerInstance* window : windows) {
+        if (jobject widget = WindowRegistry::Instance().LookupWindow(*window))
+            widgets.push_back(env->NewGlobalRef(widget));
+    }
+    for (jobject widget : widgets) {
+        if (widget && !RelayPendingException(env)) {
+            LocalRef<jstring> text(env, NewJavaString(env, kEngineEndedTrace));
+            if (text.get()) env->CallVoidMethod(widget, state.traceMethod, text.get());
+            RelayPendingException(env);
+        }
+        if (widget) env->DeleteGlobalRef(widget);
+    }
+}

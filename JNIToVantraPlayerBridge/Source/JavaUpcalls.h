@@ -5,6 +5,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <vector>
 
 struct InstanceRecord;
 class PlayerInstance;
@@ -35,3 +36,9 @@ int32_t TraceUpcall(InstanceRecord* record, const char* text);
 // {x, y}, to the widget of the window, whether or not it has an engine.
 void ContextMenuUpcall(const PlayerInstance& window, int32_t x, int32_t y);
 void DoubleClickUpcall(const PlayerInstance& window, jmethodID doubleClickMethod, int32_t x, int32_t y);
+
+// VPA_Trace with kEngineEndedTrace to the widget of each window, once: their
+// engine process ended. The widgets are looked up before the first up-call,
+// so that Java may destroy any of the windows meanwhile.
+extern const char kEngineEndedTrace[];
+void EngineEndedUpcalls(const std::vector<PlayerInstance*>& windows);

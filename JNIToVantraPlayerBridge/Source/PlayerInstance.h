@@ -132,6 +132,10 @@ public:
 
     InstanceRecord* GetInstanceRecord() const { return instanceRecord; }
 
+    // The engine's process ended: this instance has no engine from now on.
+    // Its record is the manager's to delete; no up-call may be made here.
+    virtual void OnEngineEnded() { instanceRecord = nullptr; }
+
     HMODULE engineModule = nullptr;
     InstanceRecord* instanceRecord = nullptr;
     EngineFunctions* engineFunctions = nullptr;

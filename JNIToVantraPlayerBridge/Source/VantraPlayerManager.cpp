@@ -4,7 +4,10 @@
 #include <cstring>
 #include <memory>
 
+#include "EngineProxy.h"
 #include "HostServices.h"
+#include "JavaUpcalls.h"
+#include "ModuleArchitecture.h"
 #include "PlayerInstance.h"
 
 namespace {
@@ -44,6 +47,37 @@ void ReportUnusableEngine(const std::u16string& path, const std::u16string& reas
     OutputDebugStringW(AsWide(line.c_str()));
 }
 
+constexpr char16_t kEngineHostVariable[] = u"VANTRA_PLAYER_ENGINE_HOST";
+
+std::u16string EnvironmentValue(const char16_t* name) {
+    DWORD needed = GetEnvironmentVariableW(AsWide(name), nullptr, 0);
+    if (needed == 0) return std::u16string();
+    std::u16string value(needed, u'\0');
+    DWORD length = GetEnvironmentVariableW(AsWide(name), AsWide(&value[0]), needed);
+    value.resize(length < needed ? length : 0);
+    return value;
+}
+
+// An engine process when asked for, or when the engine cannot run in this one.
+bool RunsInOwnProcess(const std::u16string& enginePath) {
+    std::u16string mode = EnvironmentValue(kEngineHostVariable);
+    if (mode == u"process") return true;
+    if (!mode.empty()) {
+        std::u16string line = u"JNIToVantraPlayerBridge: " + std::u16string(kEngineHostVariable) + u"=" + mode +
+                              u" is ignored: the one value it takes is \"process\"\n";
+        OutputDebugStringW(AsWide(line.c_str()));
+    }
+    ModuleArchitecture architecture = ReadModuleArchitecture(enginePath);
+    return architecture != ModuleArchitecture::Unknown && architecture != OwnArchitecture();
+}
+
+bool Contains(const std::vector<InstanceRecord*>& records, const InstanceRecord* record) {
+    for (const InstanceRecord* known : records) {
+        if (known == record) return true;
+    }
+    return false;
+}
+
 // Calls an entry of a filled table; an entry the engine left empty is skipped.
 template <typename... Args>
 void CallEntry(const EngineFunctions& table, int index, Args... args) {
@@ -75,9 +109,14 @@ std::u16string VantraPlayerManager::EnginePath(const std::u16string& folder) {
 }
 
 bool VantraPlayerManager::LoadEngine() {
-    assert(!engineModule && "VantraPlayerManager.cpp: LoadEngine while loaded");
-    if (engineModule) return true;
+    assert(!EngineLoaded() && "VantraPlayerManager.cpp: LoadEngine while loaded");
+    if (EngineLoaded()) return true;
+    ReleaseIdleProxies();
     std::u16string path = EnginePath(playerFolder);
+    return RunsInOwnProcess(path) ? StartEngineProcess(path) : LoadInThisProcess(path);
+}
+
+bool VantraPlayerManager::LoadInThisProcess(const std::u16string& path) {
     engineModule = LoadLibraryW(AsWide(path.c_str()));
     if (!engineModule) {
         ReportUnusableEngine(path, u"it does not load: " + SystemErrorText(GetLastError()));
@@ -97,9 +136,48 @@ bool VantraPlayerManager::LoadEngine() {
     return true;
 }
 
+bool VantraPlayerManager::StartEngineProcess(const std::u16string& path) {
+    std::u16string reason;
+    engineProcess = EngineProxy::Start(path, hostServices, &reason);
+    if (!engineProcess) {
+        ReportUnusableEngine(path, u"in a process of its own: " + reason);
+        return false;
+    }
+    EngineProxy::FillTable(engineFunctions);
+    engineProcess->SetEndedHandler([this] { OnEngineProcessEnded(); });
+    return true;
+}
+
+// Every instance of the ended process loses its engine; each window first
+// drops its record, then the widgets hear of it, when no window depends on
+// the manager's state any more.
+void VantraPlayerManager::OnEngineProcessEnded() {
+    std::vector<InstanceRecord*> records = engineProcess->Records();
+    endedProcesses.push_back(std::move(engineProcess));
+    std::memset(&engineFunctions, 0, sizeof engineFunctions);
+    instanceCount = 0;
+    std::vector<PlayerInstance*> owners;
+    for (InstanceRecord* record : records) {
+        if (Contains(recordsInPassage, record)) continue;  // its creator or destroyer deletes it
+        if (record->owner) owners.push_back(record->owner);
+        if (record->owner) record->owner->OnEngineEnded();
+        delete record;
+    }
+    EngineEndedUpcalls(owners);
+}
+
+void VantraPlayerManager::ReleaseIdleProxies() {
+    for (auto it = endedProcesses.begin(); it != endedProcesses.end();) {
+        it = (*it)->CallDepth() == 0 ? endedProcesses.erase(it) : it + 1;
+    }
+}
+
 InstanceRecord* VantraPlayerManager::CreatePlayerInstance(PlayerInstance* owner) {
-    if (!engineModule && !LoadEngine()) return nullptr;
+    if (!EngineLoaded() && !LoadEngine()) return nullptr;
     auto* record = new InstanceRecord{0, owner};
+    EngineProxy* proxy = engineProcess.get();
+    if (proxy) proxy->Adopt(record);
+    recordsInPassage.push_back(record);
     CallEntry(engineFunctions, kNewInstance, record);
     if (owner) {
         owner->engineFunctions = &engineFunctions;
@@ -107,15 +185,24 @@ InstanceRecord* VantraPlayerManager::CreatePlayerInstance(PlayerInstance* owner)
     }
     HMODULE hostModule = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
     CallEntry(engineFunctions, kSetHostModule, record, hostModule);
+    recordsInPassage.pop_back();
+    if (proxy && proxy->Ended()) {  // the engine process ended while creating it
+        delete record;
+        return nullptr;
+    }
     ++instanceCount;
     return record;
 }
 
 void VantraPlayerManager::DestroyPlayerInstance(InstanceRecord* record) {
-    assert(record && engineModule && "VantraPlayerManager.cpp: DestroyPlayerInstance without instance");
-    if (!record || !engineModule) return;
+    assert(record && EngineLoaded() && "VantraPlayerManager.cpp: DestroyPlayerInstance without instance");
+    if (!record || !EngineLoaded()) return;
+    EngineProxy* proxy = engineProcess.get();
+    recordsInPassage.push_back(record);
     CallEntry(engineFunctions, kDestroyInstance, record);
+    recordsInPassage.pop_back();
     delete record;
+    if (proxy && proxy->Ended()) return;  // counted out with the rest of its process
     if (--instanceCount == 0) {
         CallEntry(engineFunctions, kShutdown);
         ReleaseLibrary();
@@ -123,6 +210,8 @@ void VantraPlayerManager::DestroyPlayerInstance(InstanceRecord* record) {
 }
 
 void VantraPlayerManager::ReleaseLibrary() {
+    if (engineProcess) endedProcesses.push_back(std::move(engineProcess));
+    ReleaseIdleProxies();
     if (!engineModule) return;
     FreeLibrary(engineModule);
     engineModule = nullptr;

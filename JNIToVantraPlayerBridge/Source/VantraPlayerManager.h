@@ -2,12 +2,20 @@
 // demand, lets it fill the EngineFunctions table, hands it the HostServices
 // table, creates and counts the InstanceRecords, and releases the library
 // after the last instance is gone.
+//
+// The engine runs in this process unless VANTRA_PLAYER_ENGINE_HOST is
+// "process" or the engine was built for another processor than this library:
+// then it runs in an engine process of its own behind a proxy (EngineProxy),
+// and an end of that process takes the engine from every instance it had.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "EngineContract.h"
 
+class EngineProxy;
 class PlayerInstance;
 
 class VantraPlayerManager {
@@ -30,8 +38,12 @@ public:
     InstanceRecord* CreatePlayerInstance(PlayerInstance* owner);
     void DestroyPlayerInstance(InstanceRecord* record);
 
-    // Frees the engine library without calling it.
+    // Frees the engine library without calling it (ends its engine process).
     void ReleaseLibrary();
+
+    bool EngineLoaded() const { return engineModule || engineProcess; }
+    // Whether the engine runs in a process of its own.
+    bool EngineInOwnProcess() const { return engineProcess != nullptr; }
 
     // The path LoadEngine uses for a folder text.
     static std::u16string EnginePath(const std::u16string& folder);
@@ -43,10 +55,20 @@ public:
 private:
     VantraPlayerManager();
 
+    bool LoadInThisProcess(const std::u16string& path);
+    bool StartEngineProcess(const std::u16string& path);
+    void OnEngineProcessEnded();
+    void ReleaseIdleProxies();
+
     EngineFunctions engineFunctions;
     HostServices* hostServicesPointer;
     HostServices hostServices;
     int32_t instanceCount = 0;
     HMODULE engineModule = nullptr;
     std::u16string playerFolder;
+    std::unique_ptr<EngineProxy> engineProcess;
+    // Proxies of ended engine processes, kept until no call of theirs is in progress.
+    std::vector<std::unique_ptr<EngineProxy>> endedProcesses;
+    // Records being created or destroyed: their callers finish them, whatever happens meanwhile.
+    std::vector<InstanceRecord*> recordsInPassage;
 };

@@ -7,6 +7,7 @@
 #include "HostServices.h"
 #include "JavaUpcalls.h"
 #include "VantraPlayerManager.h"
+#include "WindowRegistry.h"
 
 namespace {
 
@@ -160,6 +161,14 @@ void CPlayerWnd::FinishDestruction() {
     blitDC.reset();
 }
 
+void CPlayerWnd::OnEngineEnded() {
+    InstanceRecord* record = instanceRecord ? instanceRecord : doomedRecord;
+    WindowRegistry::Instance().EngineEnded(*this, record);
+    instanceRecord = nullptr;
+    doomedRecord = nullptr;
+    if (GetSafeHwnd()) InvalidateRect(GetSafeHwnd(), nullptr, FALSE);  // white from now on
+}
+
 void CPlayerWnd::OnEngineCallsReturned() {
     if (destructionPending) FinishDestruction();
     DeleteIfPending();  // may delete this
@@ -190,8 +199,13 @@ bool CPlayerWnd::CreateBackBuffer(int width, int height) {
     header->biBitCount = 32;
     header->biCompression = BI_RGB;
     void* pixels = nullptr;
-    backBufferBitmap =
-        CreateDIBSection(memoryDC, reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (VantraPlayerManager::Get(true)->EngineInOwnProcess()) {
+        uint64_t bytes = static_cast<uint64_t>(rowWidth) * static_cast<uint64_t>(height) * 4;
+        backBufferSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                               static_cast<DWORD>(bytes >> 32), static_cast<DWORD>(bytes), nullptr);
+    }
+    backBufferBitmap = CreateDIBSection(memoryDC, reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS, &pixels,
+                                        backBufferSection, 0);
     backBufferPixels = backBufferBitmap ? pixels : nullptr;
     if (memoryDC) DeleteDC(memoryDC);
     if (!backBufferBitmap ||
@@ -203,7 +217,9 @@ bool CPlayerWnd::CreateBackBuffer(int width, int height) {
 
 void CPlayerWnd::ReleaseBackBuffer() {
     if (backBufferBitmap) DeleteObject(backBufferBitmap);
+    if (backBufferSection) CloseHandle(backBufferSection);  // the bitmap does not own it
     backBufferBitmap = nullptr;
+    backBufferSection = nullptr;
     backBufferHeader.reset();
     backBufferPixels = nullptr;
 }

@@ -70,6 +70,7 @@ public:
     int32_t Reserved13(int32_t) override { return 0; }
     int32_t Reserved14() override { return 0; }
     void FlushPainting() override;
+    void OnEngineEnded() override;
 
     // For tests and diagnostics.
     const BackBufferInfo& PublishedBackBuffer() const { return backBufferInfo; }
@@ -140,6 +141,9 @@ private:
     std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDCDeleter> blitDC;
     bool backBufferLocked = false;
     HBITMAP backBufferBitmap = nullptr;
+    // The file mapping under the back buffer when the engine runs in a
+    // process of its own, which maps it too.
+    HANDLE backBufferSection = nullptr;
     std::unique_ptr<unsigned char[]> backBufferHeader;  // 40-byte header and three colour masks
     BITMAP backBufferDescription{};
     void* backBufferPixels = nullptr;

@@ -46,6 +46,13 @@ jobject WindowRegistry::LookupWindow(const PlayerInstance& window) const {
     return record ? Lookup(record) : Find(byEnginelessWindow_, &window);
 }
 
+void WindowRegistry::EngineEnded(const PlayerInstance& window, InstanceRecord* record) {
+    auto it = byRecord_.find(KeyOf(record));
+    if (!record || it == byRecord_.end() || byEnginelessWindow_.count(KeyOf(&window))) return;
+    byEnginelessWindow_.emplace(KeyOf(&window), Entry{it->second.widget, &window});
+    byRecord_.erase(it);
+}
+
 void WindowRegistry::Add(Entries& entries, const void* key, const PlayerInstance* window, JNIEnv* env, jobject widget) {
     if (!key || entries.count(KeyOf(key))) return;
     jobject reference = env->NewGlobalRef(widget);

@@ -35,6 +35,9 @@ public:
     void RegisterWindow(const PlayerInstance& window, JNIEnv* env, jobject widget);
     void UnregisterWindow(const PlayerInstance& window, JNIEnv* env);
     jobject LookupWindow(const PlayerInstance& window) const;
+    // The window lost its engine instance `record` to an ended engine
+    // process: from now on it is kept under the window itself.
+    void EngineEnded(const PlayerInstance& window, InstanceRecord* record);
 
     size_t Size() const { return byRecord_.size() + byEnginelessWindow_.size(); }
 

@@ -457,6 +457,7 @@ HEADLESS_IMPORT LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
 HEADLESS_IMPORT LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
 HEADLESS_IMPORT HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HEADLESS_IMPORT HCURSOR SetCursor(HCURSOR cursor);
+HEADLESS_IMPORT HCURSOR GetCursor();
 
 // messages
 HEADLESS_IMPORT LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -605,6 +606,20 @@ HEADLESS_IMPORT BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags
 HEADLESS_IMPORT DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 HEADLESS_IMPORT BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
 HEADLESS_IMPORT BOOL TerminateProcess(HANDLE process, UINT code);
+// The current process, handles duplicated into a child of it (only file
+// mappings, only from the current process to a child it started; the child
+// opens its duplicate on first use, so the source handle must stay open until
+// then), the environment, and ending the process.
+#define DUPLICATE_CLOSE_SOURCE 0x00000001
+#define DUPLICATE_SAME_ACCESS 0x00000002
+HEADLESS_IMPORT HANDLE GetCurrentProcess();
+HEADLESS_IMPORT DWORD GetCurrentProcessId();
+HEADLESS_IMPORT BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
+                                     DWORD access, BOOL inheritHandle, DWORD options);
+HEADLESS_IMPORT DWORD GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size);
+HEADLESS_IMPORT BOOL SetEnvironmentVariableW(LPCWSTR name, LPCWSTR value);
+HEADLESS_IMPORT void ExitProcess(UINT code) __attribute__((noreturn));
+#define ERROR_ENVVAR_NOT_FOUND 203L
 HEADLESS_IMPORT BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD read, LPDWORD available,
                                    LPDWORD leftInMessage);
 HEADLESS_IMPORT DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);

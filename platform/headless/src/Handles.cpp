@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "Backend.h"
 
@@ -14,9 +15,47 @@ headless::KernelObject::~KernelObject() {
     if (fd >= 0) close(fd);
 }
 
+namespace {
+
+// A handle duplicated into a child names the parent's descriptor; the child
+// opens it through /proc on first use.
+constexpr uintptr_t kParentDescriptorTag = 0x7F000000;
+
+bool NamesParentDescriptor(HANDLE handle) {
+    return (reinterpret_cast<uintptr_t>(handle) & 0xFF000000) == kParentDescriptorTag;
+}
+
+HANDLE ParentDescriptorHandle(int fd) {
+    return reinterpret_cast<HANDLE>(kParentDescriptorTag | static_cast<uintptr_t>(fd));
+}
+
+// The parent's section behind a duplicated handle, kept under that handle.
+void OpenParentSection(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& objects, HANDLE handle) {
+    int parentFd = static_cast<int>(reinterpret_cast<uintptr_t>(handle) & 0x00FFFFFF);
+    std::string path = "/proc/" + std::to_string(getppid()) + "/fd/" + std::to_string(parentFd);
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0) return;
+    if (fstat(fd, &status) != 0) {
+        close(fd);
+        return;
+    }
+    auto section = std::make_shared<KernelObject>();
+    section->kind = KernelObject::Kind::Section;
+    section->fd = fd;
+    section->size = static_cast<uint64_t>(status.st_size);
+    objects[handle] = std::move(section);
+}
+
+}  // namespace
+
 std::shared_ptr<KernelObject> Backend::FindKernelObject(HANDLE handle, KernelObject::Kind kind) {
     std::lock_guard<std::mutex> lock(kernelMutex);
     auto it = kernelObjects.find(handle);
+    if (it == kernelObjects.end() && kind == KernelObject::Kind::Section && NamesParentDescriptor(handle)) {
+        OpenParentSection(kernelObjects, handle);
+        it = kernelObjects.find(handle);
+    }
     if (it == kernelObjects.end() || it->second->kind != kind) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -81,4 +120,32 @@ extern "C" HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, struct _SECURIT
     file->kind = KernelObject::Kind::File;
     file->fd = fd;
     return Backend::Get().AddKernelObject(file);
+}
+
+extern "C" HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(intptr_t{-1}); }
+
+extern "C" BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD,
+                                BOOL inheritHandle, DWORD options) {
+    Backend& b = Backend::Get();
+    std::shared_ptr<KernelObject> section = b.FindKernelObject(source, KernelObject::Kind::Section);
+    bool toSelf = targetProcess == GetCurrentProcess();
+    bool toChild = !toSelf && b.FindKernelObject(targetProcess, KernelObject::Kind::Process);
+    if (sourceProcess != GetCurrentProcess() || !section || !(toSelf || toChild) || !target ||
+        (options & DUPLICATE_CLOSE_SOURCE)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (toChild) {
+        *target = ParentDescriptorHandle(section->fd);
+        return TRUE;
+    }
+    auto copy = std::make_shared<KernelObject>(*section);
+    copy->fd = fcntl(section->fd, F_DUPFD_CLOEXEC, 0);
+    copy->inheritable = inheritHandle != FALSE;
+    if (copy->fd < 0) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    *target = b.AddKernelObject(copy);
+    return TRUE;
 }

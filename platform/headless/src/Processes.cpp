@@ -172,3 +172,29 @@ extern "C" BOOL TerminateProcess(HANDLE handle, UINT code) {
     process->terminationCode = code;
     return kill(process->pid, SIGKILL) == 0;
 }
+
+extern "C" DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+extern "C" void ExitProcess(UINT code) { _exit(static_cast<int>(code)); }
+
+extern "C" DWORD GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size) {
+    const char* value = name ? getenv(ToUtf8(name).c_str()) : nullptr;
+    if (!value) {
+        SetLastError(ERROR_ENVVAR_NOT_FOUND);
+        return 0;
+    }
+    std::u16string text = FromUtf8(value);
+    if (!buffer || text.size() >= size) return static_cast<DWORD>(text.size() + 1);  // the room it needs
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    return static_cast<DWORD>(text.size());
+}
+
+extern "C" BOOL SetEnvironmentVariableW(LPCWSTR name, LPCWSTR value) {
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string key = ToUtf8(name);
+    return (value ? setenv(key.c_str(), ToUtf8(value).c_str(), 1) : unsetenv(key.c_str())) == 0;
+}

@@ -487,6 +487,8 @@ extern "C" HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
     return reinterpret_cast<HCURSOR>(id << 4);
 }
 
+extern "C" HCURSOR GetCursor() { return Backend::Get().currentCursor; }
+
 extern "C" HCURSOR SetCursor(HCURSOR cursor) {
     Backend& b = Backend::Get();
     HCURSOR previous = b.currentCursor;

@@ -1,0 +1,247 @@
+#include "EngineHost.h"
+
+#include <cstring>
+
+#include "EngineGuard.h"
+#include "EngineProtocol.h"
+#include "HostServices.h"
+#include "ProxyHostServices.h"
+
+namespace {
+
+constexpr int32_t kRefused = -1;  // the answer to a call this process cannot make
+
+std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
+
+const char* TextArgument(const ChannelFrame& call, size_t index) {
+    return index < call.texts.size() && call.texts[index] ? call.texts[index]->c_str() : nullptr;
+}
+
+// An engine text handed over as a result: sent, then released to the heap it came from.
+std::optional<std::string> TakeEngineText(char* text) {
+    std::optional<std::string> taken = TextOf(text);
+    FreeEngineBlock(text);
+    return taken;
+}
+
+// How many words each call the library makes carries.
+size_t WordsOf(int entry) {
+    switch (entry) {
+        case kHandleEvent: return 3;
+        case kLoadMovie: return 2;
+        case kPaintArea: return 4;
+        case kSetMouseCapture:
+        case kSetModeValue: return 1;
+        default: return 0;
+    }
+}
+
+template <typename... Args>
+int32_t CallEntry(const EngineFunctions& table, int index, Args... args) {
+    EngineEntry entry = table.entries[index];
+    return entry ? EntryAs<int32_t(ENGINE_CDECL*)(Args...)>(entry)(args...) : 0;
+}
+
+}  // namespace
+
+EngineHost::Instance::~Instance() { ReleaseBackBuffer(); }
+
+void EngineHost::Instance::ReleaseBackBuffer() {
+    if (bitmap) DeleteObject(bitmap);
+    if (section) CloseHandle(section);
+    bitmap = nullptr;
+    section = nullptr;
+    info = BackBufferInfo{};
+}
+
+EngineHost::EngineHost(HANDLE input, HANDLE output) : channel_(input, output) {}
+
+int EngineHost::Run(const std::u16string& enginePath) {
+    ChannelFrame hello;
+    if (!channel_.Receive(&hello) || hello.kind != FrameKind::Hello || hello.words.empty()) return 2;
+    std::string failure = hello.words[kHelloVersion] == kEngineProtocolVersion ? LoadEngine(enginePath)
+                                                                               : "the library speaks another protocol";
+    ChannelFrame greeting;
+    greeting.words = {kEngineProtocolVersion, static_cast<int32_t>(sizeof(void*) * 8),
+                      static_cast<int32_t>(GetCurrentProcessId()), failure.empty() ? 0 : 1};
+    if (!failure.empty()) greeting.texts = {failure};
+    if (!channel_.Send(greeting) || !failure.empty()) return failure.empty() ? 2 : 1;
+    ChannelFrame call;
+    while (channel_.Receive(&call)) {
+        if (call.kind != FrameKind::Call) return 2;
+        Serve(call);
+    }
+    instances_.clear();
+    if (engine_) FreeLibrary(engine_);
+    return 0;
+}
+
+std::string EngineHost::LoadEngine(const std::u16string& enginePath) {
+    engine_ = LoadLibraryW(AsWide(enginePath.c_str()));
+    if (!engine_) return "it does not load (error " + std::to_string(GetLastError()) + ")";
+    auto initialize = ProcAddress<ExternalPlayerInitialize>(engine_, kEngineEntryPoint);
+    if (!initialize) return std::string("it has no entry point ") + kEngineEntryPoint;
+    FillProxyHostServices(services_, *this);
+    int32_t result = initialize(&services_, &functions_);
+    if (result != 0) return "its initialisation answered " + std::to_string(result);
+    return std::string();
+}
+
+EngineHost::Instance* EngineHost::Find(InstanceRecord* record) {
+    for (auto& entry : instances_) {
+        if (&entry.second->record == record) return entry.second.get();
+    }
+    return nullptr;
+}
+
+void EngineHost::Serve(const ChannelFrame& call) {
+    if (!channel_.Send(Answer(call))) LibraryGone();
+}
+
+ChannelFrame EngineHost::Answer(const ChannelFrame& call) {
+    ChannelFrame answer;
+    answer.kind = FrameKind::Answer;
+    answer.code = call.code;
+    answer.instance = call.instance;
+    answer.words = {0, kRefused};
+    if (call.code == kNewInstance && call.instance != 0 && !instances_.count(call.instance)) {
+        auto instance = std::make_unique<Instance>();
+        instance->id = call.instance;
+        instance->record.owner = reinterpret_cast<PlayerInstance*>(instance.get());  // opaque to the engine
+        instances_[call.instance] = std::move(instance);
+    }
+    auto found = instances_.find(call.instance);
+    if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
+    Instance& instance = *found->second;
+    bool returned = CallGuarded([&] { RunEntry(instance, call, answer); });
+    answer.words[kAnswerRaised] = returned ? 0 : 1;
+    if (call.code == kDestroyInstance) DestroyInstance(call.instance);
+    return answer;
+}
+
+void EngineHost::RunEntry(Instance& instance, const ChannelFrame& call, ChannelFrame& answer) {
+    InstanceRecord* record = &instance.record;
+    const std::vector<int32_t>& w = call.words;
+    int32_t& result = answer.words[kAnswerResult];
+    result = 0;
+    switch (call.code) {
+        case kNewInstance:
+        case kDestroyInstance:
+        case kStopPlay:
+        case kDetachBackBuffer:
+        case kDoPlay: result = CallEntry(functions_, call.code, record); break;
+        case kSetHostModule: result = CallEntry(functions_, call.code, record, GetModuleHandleW(nullptr)); break;
+        case kHandleEvent: {
+            int32_t event[3] = {w[0], w[1], w[2]};
+            result = CallEntry(functions_, call.code, record, event);
+            break;
+        }
+        case kLoadMovie:
+            result = CallEntry(functions_, call.code, record, w[0], TextArgument(call, 0), static_cast<uint8_t>(w[1]));
+            break;
+        case kSetVariable:
+            result = CallEntry(functions_, call.code, record, TextArgument(call, 0), TextArgument(call, 1));
+            break;
+        case kGetVariable: {
+            char* text = functions_.entries[kGetVariable]
+                             ? EntryAs<char*(ENGINE_CDECL*)(InstanceRecord*, const char*)>(
+                                   functions_.entries[kGetVariable])(record, TextArgument(call, 0))
+                             : nullptr;
+            answer.texts = {TakeEngineText(text)};
+            break;
+        }
+        case kGetMovieSize: {
+            int32_t width = 0, height = 0;
+            result = CallEntry(functions_, call.code, record, &width, &height);
+            answer.words.insert(answer.words.end(), {width, height});
+            break;
+        }
+        case kSetBackBuffer: AttachBackBuffer(instance, w, answer); break;
+        case kPaintArea: result = CallEntry(functions_, call.code, record, w[0], w[1], w[2], w[3]); break;
+        case kSetMouseCapture:
+        case kSetModeValue: result = CallEntry(functions_, call.code, record, w[0]); break;
+        case kUpdateCursor:
+            result = CallEntry(functions_, call.code, record);
+            answer.words.push_back(static_cast<int32_t>(reinterpret_cast<intptr_t>(GetCursor())));
+            break;
+        case kCallFunction: result = CallEntry(functions_, call.code, record, TextArgument(call, 0)); break;
+        case kCallFunction2: {
+            char* reply = nullptr;
+            result = CallEntry(functions_, call.code, record, TextArgument(call, 0), &reply);
+            answer.texts = {TakeEngineText(reply)};
+            break;
+        }
+        default: result = kRefused; break;
+    }
+    if (call.code == kDetachBackBuffer) instance.ReleaseBackBuffer();
+}
+
+// Maps the window's section and tells the engine of this process's view of it.
+void EngineHost::AttachBackBuffer(Instance& instance, const std::vector<int32_t>& w, ChannelFrame& answer) {
+    int32_t& result = answer.words[kAnswerResult];
+    result = kRefused;
+    if (w.size() < kBufferColors) return;
+    int32_t colors = w[kBufferColorCount];
+    if (colors < 0 || colors > kMaxBufferColors || w.size() != static_cast<size_t>(kBufferColors + colors)) return;
+    instance.ReleaseBackBuffer();
+    instance.section = reinterpret_cast<HANDLE>(static_cast<intptr_t>(w[kBufferSection]));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = w[kBufferWidth];
+    header.biHeight = w[kBufferBottomUp] ? w[kBufferHeight] : -w[kBufferHeight];
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(w[kBufferBitsPerPixel]);
+    header.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    instance.bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels,
+                                       instance.section, static_cast<DWORD>(w[kBufferOffset]));
+    if (!instance.bitmap) {
+        instance.ReleaseBackBuffer();
+        return;
+    }
+    instance.colors.resize(static_cast<size_t>(colors));
+    if (colors > 0) std::memcpy(instance.colors.data(), &w[kBufferColors], colors * sizeof(RGBQUAD));
+    BackBufferInfo& info = instance.info;
+    info.colorTable = instance.colors.data();
+    info.colorCount = colors;
+    info.pixels = pixels;
+    info.width = w[kBufferWidth];
+    info.height = w[kBufferHeight];
+    info.bitsPerPixel = w[kBufferBitsPerPixel];
+    info.bytesPerRow = w[kBufferBytesPerRow];
+    info.bottomUp = static_cast<uint8_t>(w[kBufferBottomUp]);
+    info.pixelFormat = w[kBufferPixelFormat];
+    result = CallEntry(functions_, kSetBackBuffer, &instance.record, &info);
+}
+
+void EngineHost::DestroyInstance(uint32_t id) {
+    instances_.erase(id);
+    // The library releases the engine after its last instance; here that is
+    // this process's end, and the engine is shut down first as it would be there.
+    if (instances_.empty()) CallGuarded([&] { CallEntry(functions_, kShutdown); });
+}
+
+ChannelFrame EngineHost::Request(InstanceRecord* record, int service, std::vector<int32_t> words,
+                                 std::vector<std::optional<std::string>> texts, size_t replyWords) {
+    Instance* instance = Find(record);
+    ChannelFrame request;
+    request.kind = FrameKind::Request;
+    request.code = static_cast<uint16_t>(service);
+    request.instance = instance ? instance->id : 0;  // the library answers a null record for 0
+    request.words = std::move(words);
+    request.texts = std::move(texts);
+    if (!channel_.Send(request)) LibraryGone();
+    ChannelFrame frame;
+    while (channel_.Receive(&frame)) {
+        if (frame.kind == FrameKind::Call) {
+            Serve(frame);
+        } else if (frame.kind == FrameKind::Reply && frame.code == request.code && frame.words.size() >= replyWords) {
+            return frame;
+        } else {
+            break;
+        }
+    }
+    LibraryGone();
+}
+
+void EngineHost::LibraryGone() { ExitProcess(3); }

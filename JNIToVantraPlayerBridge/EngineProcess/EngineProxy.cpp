@@ -1,0 +1,419 @@
+#include "EngineProxy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "EngineProtocol.h"
+#include "HostServices.h"
+#include "PlayerInstance.h"
+
+namespace {
+
+constexpr int32_t kFailed = -1;  // what an entry answers when the engine process is gone
+constexpr DWORD kExitWaitMs = 2000;
+
+// Thrown out of DoPlay's proxy (the host always calls it guarded) so that a
+// call the engine process did not finish reads as one the engine raised in.
+struct EngineProcessFailure : std::exception {};
+
+std::u16string Directory(const std::u16string& path) {
+    size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
+}
+
+std::u16string EngineHostPath() {
+    std::u16string own(32768, u'\0');
+    HMODULE module = ModuleOfAddress(reinterpret_cast<const void*>(&EngineProxy::FillTable));
+    DWORD length = GetModuleFileNameW(module, AsWide(&own[0]), static_cast<DWORD>(own.size()));
+    own.resize(length < own.size() ? length : 0);
+    return Directory(own) + kEngineHostProgram;
+}
+
+std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
+
+int32_t HandleWord(HANDLE handle) { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
+
+char* HeapCopy(const std::optional<std::string>& text) {
+    if (!text) return nullptr;
+    auto* copy = static_cast<char*>(AllocateEngineBlock(text->size() + 1));
+    if (copy) std::memcpy(copy, text->c_str(), text->size() + 1);
+    return copy;
+}
+
+std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
+
+int32_t ResultOf(const std::optional<ChannelFrame>& answer) { return answer ? answer->words[kAnswerResult] : kFailed; }
+
+// ---- the proxy entries ----
+
+template <int Entry, typename... Words>
+int32_t ENGINE_CDECL WordsEntry(InstanceRecord* record, Words... words) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    return proxy ? ResultOf(proxy->Call(record, Entry, {static_cast<int32_t>(words)...})) : kFailed;
+}
+
+void ENGINE_CDECL NewInstance(InstanceRecord* record) { WordsEntry<kNewInstance>(record); }
+
+void ENGINE_CDECL DestroyInstance(InstanceRecord* record) {
+    if (EngineProxy* proxy = EngineProxy::Of(record)) {
+        proxy->Call(record, kDestroyInstance);
+        proxy->Forget(record);
+    }
+}
+
+// The engine process gives the engine its own module.
+void ENGINE_CDECL SetHostModule(InstanceRecord* record, HMODULE) { WordsEntry<kSetHostModule>(record); }
+
+int32_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) {
+    return event ? WordsEntry<kHandleEvent>(record, event[0], event[1], event[2]) : kFailed;
+}
+
+int32_t ENGINE_CDECL LoadMovie(InstanceRecord* record, int32_t number, const char* url, uint8_t option) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    return proxy ? ResultOf(proxy->Call(record, kLoadMovie, {number, option}, {TextOf(url)})) : kFailed;
+}
+
+int32_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, const char* value) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    return proxy ? ResultOf(proxy->Call(record, kSetVariable, {}, {TextOf(name), TextOf(value)})) : kFailed;
+}
+
+char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kGetVariable, {}, {TextOf(name)}) : std::nullopt;
+    return answer && !answer->texts.empty() ? HeapCopy(answer->texts[0]) : nullptr;
+}
+
+int32_t ENGINE_CDECL GetMovieSize(InstanceRecord* record, int32_t* width, int32_t* height) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kGetMovieSize) : std::nullopt;
+    if (!answer || answer->words.size() < kAnswerOut + 2) return kFailed;
+    if (width) *width = answer->words[kAnswerOut];
+    if (height) *height = answer->words[kAnswerOut + 1];
+    return answer->words[kAnswerResult];
+}
+
+// The back buffer is the window's DIB section over a file mapping: the engine
+// process gets a duplicate of the mapping and draws where the window blits from.
+int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, const BackBufferInfo* info) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    if (!proxy || !info || !record->owner) return kFailed;
+    DIBSECTION dib{};
+    HBITMAP bitmap = record->owner->GetBackBufferBitmap();
+    if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || !dib.dshSection) return kFailed;
+    HANDLE remote = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), dib.dshSection, proxy->Process(), &remote, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return kFailed;
+    }
+    int32_t colors = info->colorTable ? std::min(std::max(info->colorCount, 0), kMaxBufferColors) : 0;
+    std::vector<int32_t> words{HandleWord(remote),
+                               static_cast<int32_t>(dib.dsOffset),
+                               info->width,
+                               info->height,
+                               info->bitsPerPixel,
+                               info->bytesPerRow,
+                               info->bottomUp,
+                               info->pixelFormat,
+                               colors};
+    for (int32_t i = 0; i < colors; ++i) {
+        int32_t color = 0;
+        std::memcpy(&color, &info->colorTable[i], sizeof color);
+        words.push_back(color);
+    }
+    return ResultOf(proxy->Call(record, kSetBackBuffer, words));
+}
+
+int32_t ENGINE_CDECL DoPlay(InstanceRecord* record) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kDoPlay) : std::nullopt;
+    if (!answer || answer->words[kAnswerRaised]) throw EngineProcessFailure();
+    return answer->words[kAnswerResult];
+}
+
+// The engine sets the cursor inside the call; the engine process tells which.
+int32_t ENGINE_CDECL UpdateCursor(InstanceRecord* record) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kUpdateCursor) : std::nullopt;
+    if (!answer || answer->words.size() < kAnswerOut + 1) return 0;
+    if (int32_t cursor = answer->words[kAnswerOut]) SetCursor(reinterpret_cast<HCURSOR>(static_cast<intptr_t>(cursor)));
+    return answer->words[kAnswerResult];
+}
+
+int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    return proxy ? ResultOf(proxy->Call(record, kCallFunction, {}, {TextOf(request)})) : kFailed;
+}
+
+int32_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, char** reply) {
+    EngineProxy* proxy = EngineProxy::Of(record);
+    std::optional<ChannelFrame> answer =
+        proxy ? proxy->Call(record, kCallFunction2, {}, {TextOf(request)}) : std::nullopt;
+    if (answer && reply && !answer->texts.empty()) *reply = HeapCopy(answer->texts[0]);
+    return ResultOf(answer);
+}
+
+// How many words and texts each host service's request carries.
+struct RequestShape {
+    size_t words;
+    size_t texts;
+};
+
+std::optional<RequestShape> ShapeOf(uint16_t service) {
+    switch (service) {
+        case kServiceGetWindowSize:
+        case kServiceGetWindowHandle:
+        case kServiceAskToKillScript:
+        case kServiceLockBackBuffer:
+        case kServiceUnlockBackBuffer: return RequestShape{0, 0};
+        case kServiceBlitRect:
+        case kServiceInvalidateArea: return RequestShape{4, 0};
+        case kServiceFillBackground: return RequestShape{3, 0};
+        case kServiceResizeDisplay:
+        case kServiceFlushPainting: return RequestShape{2, 0};
+        case kServiceSetCursorType: return RequestShape{1, 0};
+        case kServiceTrace:
+        case kServiceCallFunction: return RequestShape{0, 1};
+        default: return std::nullopt;
+    }
+}
+
+const char* TextArgument(const ChannelFrame& request) { return request.texts[0] ? request.texts[0]->c_str() : nullptr; }
+
+}  // namespace
+
+std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath, const HostServices& services,
+                                                std::u16string* reason) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE helperInput = nullptr, toHelper = nullptr, fromHelper = nullptr, helperOutput = nullptr;
+    if (!CreatePipe(&helperInput, &toHelper, &inheritable, 0)) {
+        *reason = u"no pipe to its process";
+        return nullptr;
+    }
+    if (!CreatePipe(&fromHelper, &helperOutput, &inheritable, 0)) {
+        CloseHandle(helperInput);
+        CloseHandle(toHelper);
+        *reason = u"no pipe from its process";
+        return nullptr;
+    }
+    // Our own ends stay ours: an engine process holding them would never see the channel close.
+    SetHandleInformation(toHelper, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);
+    std::u16string program = EngineHostPath();
+    std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = helperInput;
+    startup.hStdOutput = helperOutput;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    BOOL ok = CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &started);
+    CloseHandle(helperInput);
+    CloseHandle(helperOutput);
+    if (!ok) {
+        CloseHandle(toHelper);
+        CloseHandle(fromHelper);
+        *reason = u"its process " + program + u" does not start";
+        return nullptr;
+    }
+    CloseHandle(started.hThread);
+    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, fromHelper, toHelper, services));
+    if (!proxy->Greet(reason)) return nullptr;
+    return proxy;
+}
+
+EngineProxy::EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const HostServices& services)
+    : process_(process), channel_(readEnd, writeEnd), services_(services) {}
+
+EngineProxy::~EngineProxy() {
+    channel_.Close();
+    if (WaitForSingleObject(process_, kExitWaitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, INFINITE);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);  // reaps it where that is separate
+    CloseHandle(process_);
+}
+
+bool EngineProxy::Greet(std::u16string* reason) {
+    ChannelFrame hello;
+    hello.words = {kEngineProtocolVersion, static_cast<int32_t>(sizeof(void*) * 8),
+                   static_cast<int32_t>(GetCurrentProcessId())};
+    ChannelFrame answer;
+    if (!channel_.Send(hello) || !channel_.Receive(&answer) || answer.kind != FrameKind::Hello ||
+        answer.words.size() != kHelloWords) {
+        *reason = u"its process did not greet";
+        return false;
+    }
+    if (answer.words[kHelloVersion] != kEngineProtocolVersion) {
+        *reason = u"its process speaks another protocol";
+        return false;
+    }
+    if (answer.words[kHelloLoadStatus] != 0) {
+        std::string why = !answer.texts.empty() && answer.texts[0] ? *answer.texts[0] : "no reason given";
+        *reason = std::u16string(why.begin(), why.end());
+        return false;
+    }
+    return true;
+}
+
+void EngineProxy::FillTable(EngineFunctions& table) {
+    std::memset(&table, 0, sizeof table);
+    EngineEntry* e = table.entries;
+    e[kNewInstance] = AsEntry(&NewInstance);
+    e[kDestroyInstance] = AsEntry(&DestroyInstance);
+    e[kHandleEvent] = AsEntry(&HandleEvent);
+    e[kStopPlay] = AsEntry(&WordsEntry<kStopPlay>);
+    e[kLoadMovie] = AsEntry(&LoadMovie);
+    e[kSetVariable] = AsEntry(&SetVariable);
+    e[kGetVariable] = AsEntry(&GetVariable);
+    e[kGetMovieSize] = AsEntry(&GetMovieSize);
+    e[kSetBackBuffer] = AsEntry(&SetBackBuffer);
+    e[kPaintArea] = AsEntry(&WordsEntry<kPaintArea, int32_t, int32_t, int32_t, int32_t>);
+    e[kDetachBackBuffer] = AsEntry(&WordsEntry<kDetachBackBuffer>);
+    e[kSetHostModule] = AsEntry(&SetHostModule);
+    e[kDoPlay] = AsEntry(&DoPlay);
+    e[kSetMouseCapture] = AsEntry(&WordsEntry<kSetMouseCapture, int32_t>);
+    e[kUpdateCursor] = AsEntry(&UpdateCursor);
+    e[kSetModeValue] = AsEntry(&WordsEntry<kSetModeValue, int32_t>);
+    e[kCallFunction] = AsEntry(&CallFunction);
+    e[kCallFunction2] = AsEntry(&CallFunction2);
+}
+
+void EngineProxy::Adopt(InstanceRecord* record) {
+    record->engineData = reinterpret_cast<uintptr_t>(this);
+    records_[nextInstance_++] = record;
+}
+
+void EngineProxy::Forget(InstanceRecord* record) {
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->second == record) {
+            records_.erase(it);
+            return;
+        }
+    }
+}
+
+std::vector<InstanceRecord*> EngineProxy::Records() const {
+    std::vector<InstanceRecord*> records;
+    for (const auto& entry : records_) records.push_back(entry.second);
+    return records;
+}
+
+EngineProxy* EngineProxy::Of(InstanceRecord* record) {
+    auto* proxy = record ? reinterpret_cast<EngineProxy*>(record->engineData) : nullptr;
+    return proxy && !proxy->Ended() ? proxy : nullptr;
+}
+
+InstanceRecord* EngineProxy::RecordOf(uint32_t instance) const {
+    auto it = records_.find(instance);
+    return it == records_.end() ? nullptr : it->second;
+}
+
+std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry, std::vector<int32_t> words,
+                                              std::vector<std::optional<std::string>> texts) {
+    uint32_t instance = 0;
+    for (const auto& known : records_) {
+        if (known.second == record) instance = known.first;
+    }
+    if (Ended() || instance == 0) return std::nullopt;
+    ChannelFrame call;
+    call.kind = FrameKind::Call;
+    call.code = static_cast<uint16_t>(entry);
+    call.instance = instance;
+    call.words = std::move(words);
+    call.texts = std::move(texts);
+    ++callDepth_;
+    std::optional<ChannelFrame> answer;
+    bool sent = channel_.Send(call);
+    ChannelFrame frame;
+    while (sent && !answer && channel_.Receive(&frame)) {
+        if (frame.kind == FrameKind::Request) {
+            if (!Serve(frame)) break;
+        } else if (frame.kind == FrameKind::Answer && frame.code == call.code && frame.instance == instance &&
+                   frame.words.size() >= kAnswerOut && frame.texts.size() <= 1) {
+            answer = std::move(frame);
+        } else {
+            break;  // anything else is no answer from a sound engine process
+        }
+    }
+    if (!answer) End();
+    --callDepth_;
+    return answer;
+}
+
+bool EngineProxy::Serve(const ChannelFrame& request) {
+    std::optional<ChannelFrame> reply = Reply(request);
+    return reply && channel_.Send(*reply);
+}
+
+// Serves a host service through the host's own table, as if the engine had
+// called it in this process; an instance the proxy does not know reads as a
+// null record.
+std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
+    std::optional<RequestShape> shape = ShapeOf(request.code);
+    if (!shape || request.words.size() != shape->words || request.texts.size() != shape->texts) return std::nullopt;
+    InstanceRecord* record = RecordOf(request.instance);
+    const EngineEntry* e = services_.entries;
+    const std::vector<int32_t>& w = request.words;
+    ChannelFrame reply;
+    reply.kind = FrameKind::Reply;
+    reply.code = request.code;
+    reply.instance = request.instance;
+    switch (request.code) {
+        case kServiceGetWindowSize: {
+            int32_t width = 0, height = 0;
+            int32_t result = EntryAs<service::GetWindowSize>(e[request.code])(record, &width, &height);
+            reply.words = {result, width, height};
+            break;
+        }
+        case kServiceBlitRect:
+        case kServiceInvalidateArea:
+            reply.words = {EntryAs<service::FourWords>(e[request.code])(record, w[0], w[1], w[2], w[3])};
+            break;
+        case kServiceFillBackground:
+            reply.words = {EntryAs<service::ThreeWords>(e[request.code])(record, w[0], w[1], w[2])};
+            break;
+        case kServiceResizeDisplay:
+            reply.words = {EntryAs<service::TwoWords>(e[request.code])(record, w[0], w[1])};
+            break;
+        case kServiceSetCursorType: reply.words = {EntryAs<service::OneWord>(e[request.code])(record, w[0])}; break;
+        case kServiceGetWindowHandle:
+            reply.words = {HandleWord(EntryAs<service::GetWindowHandle>(e[request.code])(record))};
+            break;
+        case kServiceTrace:
+            reply.words = {EntryAs<service::Trace>(e[request.code])(record, TextArgument(request))};
+            break;
+        case kServiceAskToKillScript: reply.words = {EntryAs<service::AskToKillScript>(e[request.code])(record)}; break;
+        case kServiceLockBackBuffer: {
+            void* pixels = nullptr;  // the engine process answers with its own view
+            reply.words = {EntryAs<service::LockBackBuffer>(e[request.code])(record, &pixels)};
+            break;
+        }
+        case kServiceUnlockBackBuffer: reply.words = {EntryAs<service::RecordOnly>(e[request.code])(record)}; break;
+        case kServiceFlushPainting:
+            EntryAs<service::FlushPainting>(e[request.code])(record, w[0], w[1]);
+            reply.words = {0};
+            break;
+        case kServiceCallFunction: {
+            char* answer = nullptr;
+            int32_t result = EntryAs<service::CallFunction>(e[request.code])(record, TextArgument(request), &answer);
+            reply.words = {result};
+            reply.texts = {TextOf(answer)};
+            FreeEngineBlock(answer);
+            break;
+        }
+    }
+    return reply;
+}
+
+void EngineProxy::End() {
+    if (ended_) return;
+    ended_ = true;
+    channel_.Close();
+    if (endedHandler_) endedHandler_();
+}

@@ -1,0 +1,77 @@
+// The engine as the library sees it when it runs in a process of its own:
+// a proxy whose EngineFunctions entries carry each call to the engine
+// process and wait for its answer, serving the host services that process
+// asks for meanwhile, on the same thread, as calls nest in one process.
+//
+// Only the entries the host calls are filled; the rest stay empty and are
+// skipped. Shutdown is the engine process's own business: it shuts the engine
+// down after its last instance.
+//
+// A failed write or read, or a frame the proxy does not expect, is the end of
+// the engine process: the proxy calls its ended handler once, every call from
+// then on gives its failure result, and the records it had are the handler's
+// to give up.
+#pragma once
+
+#include <Platform.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChannelFrame.h"
+#include "EngineChannel.h"
+#include "EngineContract.h"
+
+class EngineProxy {
+public:
+    // Starts the engine process for the engine file and waits for its
+    // greeting; null with *reason when the engine cannot be had that way.
+    static std::unique_ptr<EngineProxy> Start(const std::u16string& enginePath, const HostServices& services,
+                                              std::u16string* reason);
+    // Closes the channel, which ends the engine process, and reaps it.
+    ~EngineProxy();
+    EngineProxy(const EngineProxy&) = delete;
+    EngineProxy& operator=(const EngineProxy&) = delete;
+
+    // Fills the entries the host calls with the proxy's.
+    static void FillTable(EngineFunctions& table);
+
+    // Makes the record one of this proxy's instances; call before NewInstance.
+    void Adopt(InstanceRecord* record);
+    // The records adopted and not yet destroyed.
+    std::vector<InstanceRecord*> Records() const;
+
+    void SetEndedHandler(std::function<void()> handler) { endedHandler_ = std::move(handler); }
+    bool Ended() const { return channel_.Ended() || ended_; }
+    // Calls into the engine process in progress.
+    int CallDepth() const { return callDepth_; }
+    HANDLE Process() const { return process_; }
+
+    // ---- what the proxy entries use ----
+    static EngineProxy* Of(InstanceRecord* record);
+    // Sends the call and waits for its answer; nullopt once the process has ended.
+    std::optional<ChannelFrame> Call(InstanceRecord* record, int entry, std::vector<int32_t> words = {},
+                                     std::vector<std::optional<std::string>> texts = {});
+    void Forget(InstanceRecord* record);
+
+private:
+    EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
+    bool Greet(std::u16string* reason);
+    bool Serve(const ChannelFrame& request);
+    std::optional<ChannelFrame> Reply(const ChannelFrame& request);
+    InstanceRecord* RecordOf(uint32_t instance) const;
+    void End();
+
+    HANDLE process_;
+    EngineChannel channel_;
+    const HostServices& services_;
+    std::map<uint32_t, InstanceRecord*> records_;
+    uint32_t nextInstance_ = 1;
+    int callDepth_ = 0;
+    bool ended_ = false;
+    std::function<void()> endedHandler_;
+};
