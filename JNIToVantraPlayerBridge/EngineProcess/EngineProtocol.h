@@ -27,7 +27,9 @@
 
 constexpr int32_t kEngineProtocolVersion = 1;
 
-enum HelloWord : int { kHelloVersion, kHelloPointerBits, kHelloProcessId, kHelloLoadStatus, kHelloWords };
+enum HelloWord : int { kHelloVersion, kHelloPointerBits, kHelloProcessId, kHelloLoadStatus, kHelloEntryMask };
+constexpr int kEntryMaskWords = (222 + 31) / 32;
+constexpr int kEngineHelloWords = kHelloEntryMask + kEntryMaskWords;
 enum AnswerWord : int { kAnswerRaised, kAnswerResult, kAnswerOut };
 
 enum BackBufferWord : int {

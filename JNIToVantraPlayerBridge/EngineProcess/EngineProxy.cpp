@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include "EngineGuard.h"
 #include "EngineProtocol.h"
 #include "HostServices.h"
 #include "PlayerInstance.h"
@@ -13,8 +14,9 @@ namespace {
 constexpr int32_t kFailed = -1;  // what an entry answers when the engine process is gone
 constexpr DWORD kExitWaitMs = 2000;
 
-// Thrown out of DoPlay's proxy (the host always calls it guarded) so that a
-// call the engine process did not finish reads as one the engine raised in.
+// Thrown out of a proxy entry the host called guarded when the engine raised
+// in its process, or that process ended during the call: as in one process,
+// the guard reports the call as one that did not return.
 struct EngineProcessFailure : std::exception {};
 
 std::u16string Directory(const std::u16string& path) {
@@ -24,7 +26,7 @@ std::u16string Directory(const std::u16string& path) {
 
 std::u16string EngineHostPath() {
     std::u16string own(32768, u'\0');
-    HMODULE module = ModuleOfAddress(reinterpret_cast<const void*>(&EngineProxy::FillTable));
+    HMODULE module = ModuleOfAddress(reinterpret_cast<const void*>(&EngineProxy::Start));
     DWORD length = GetModuleFileNameW(module, AsWide(&own[0]), static_cast<DWORD>(own.size()));
     own.resize(length < own.size() ? length : 0);
     return Directory(own) + kEngineHostProgram;
@@ -123,13 +125,6 @@ int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, const BackBufferInfo*
         words.push_back(color);
     }
     return ResultOf(proxy->Call(record, kSetBackBuffer, words));
-}
-
-int32_t ENGINE_CDECL DoPlay(InstanceRecord* record) {
-    EngineProxy* proxy = EngineProxy::Of(record);
-    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kDoPlay) : std::nullopt;
-    if (!answer || answer->words[kAnswerRaised]) throw EngineProcessFailure();
-    return answer->words[kAnswerResult];
 }
 
 // The engine sets the cursor inside the call; the engine process tells which.
@@ -245,7 +240,7 @@ bool EngineProxy::Greet(std::u16string* reason) {
                    static_cast<int32_t>(GetCurrentProcessId())};
     ChannelFrame answer;
     if (!channel_.Send(hello) || !channel_.Receive(&answer) || answer.kind != FrameKind::Hello ||
-        answer.words.size() != kHelloWords) {
+        answer.words.size() != kEngineHelloWords) {
         *reason = u"its process did not greet";
         return false;
     }
@@ -258,10 +253,11 @@ bool EngineProxy::Greet(std::u16string* reason) {
         *reason = std::u16string(why.begin(), why.end());
         return false;
     }
+    entryMask_.assign(answer.words.begin() + kHelloEntryMask, answer.words.end());
     return true;
 }
 
-void EngineProxy::FillTable(EngineFunctions& table) {
+void EngineProxy::FillTable(EngineFunctions& table) const {
     std::memset(&table, 0, sizeof table);
     EngineEntry* e = table.entries;
     e[kNewInstance] = AsEntry(&NewInstance);
@@ -276,12 +272,16 @@ void EngineProxy::FillTable(EngineFunctions& table) {
     e[kPaintArea] = AsEntry(&WordsEntry<kPaintArea, int32_t, int32_t, int32_t, int32_t>);
     e[kDetachBackBuffer] = AsEntry(&WordsEntry<kDetachBackBuffer>);
     e[kSetHostModule] = AsEntry(&SetHostModule);
-    e[kDoPlay] = AsEntry(&DoPlay);
+    e[kDoPlay] = AsEntry(&WordsEntry<kDoPlay>);
     e[kSetMouseCapture] = AsEntry(&WordsEntry<kSetMouseCapture, int32_t>);
     e[kUpdateCursor] = AsEntry(&UpdateCursor);
     e[kSetModeValue] = AsEntry(&WordsEntry<kSetModeValue, int32_t>);
     e[kCallFunction] = AsEntry(&CallFunction);
     e[kCallFunction2] = AsEntry(&CallFunction2);
+    for (int i = 0; i < EngineFunctions::kCount; ++i) {
+        bool filled = (static_cast<uint32_t>(entryMask_[i / 32]) >> (i % 32)) & 1;
+        if (!filled) e[i] = nullptr;
+    }
 }
 
 void EngineProxy::Adopt(InstanceRecord* record) {
@@ -316,11 +316,15 @@ InstanceRecord* EngineProxy::RecordOf(uint32_t instance) const {
 
 std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry, std::vector<int32_t> words,
                                               std::vector<std::optional<std::string>> texts) {
+    bool guarded = TakeGuardedCallMark();
     uint32_t instance = 0;
     for (const auto& known : records_) {
         if (known.second == record) instance = known.first;
     }
-    if (Ended() || instance == 0) return std::nullopt;
+    if (Ended() || instance == 0) {
+        if (guarded) throw EngineProcessFailure();
+        return std::nullopt;
+    }
     ChannelFrame call;
     call.kind = FrameKind::Call;
     call.code = static_cast<uint16_t>(entry);
@@ -343,6 +347,7 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     }
     if (!answer) End();
     --callDepth_;
+    if (guarded && (!answer || answer->words[kAnswerRaised])) throw EngineProcessFailure();
     return answer;
 }
 

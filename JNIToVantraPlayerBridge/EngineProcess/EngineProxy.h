@@ -37,8 +37,9 @@ public:
     EngineProxy(const EngineProxy&) = delete;
     EngineProxy& operator=(const EngineProxy&) = delete;
 
-    // Fills the entries the host calls with the proxy's.
-    static void FillTable(EngineFunctions& table);
+    // Fills the entries the host calls with the proxy's, where the engine
+    // filled them: an entry it left empty stays empty here too.
+    void FillTable(EngineFunctions& table) const;
 
     // Makes the record one of this proxy's instances; call before NewInstance.
     void Adopt(InstanceRecord* record);
@@ -74,4 +75,5 @@ private:
     int callDepth_ = 0;
     bool ended_ = false;
     std::function<void()> endedHandler_;
+    std::vector<int32_t> entryMask_;
 };

@@ -10,6 +10,8 @@
 #define VP_NOT_CLONED __attribute__((noinline, noipa))
 #endif
 
+bool& GuardedCallMark();
+
 namespace {
 
 struct GuardedCall {
@@ -24,13 +26,26 @@ struct GuardedCall {
 VP_NOT_CLONED void CallCatchingCpp(void* argument) {
     auto* guarded = static_cast<GuardedCall*>(argument);
     try {
+        GuardedCallMark() = true;
         guarded->call(guarded->context);
     } catch (...) {
         guarded->threw = true;
     }
+    GuardedCallMark() = false;
 }
 
 }  // namespace
+
+bool& GuardedCallMark() {
+    static bool mark = false;  // engine calls come from one thread
+    return mark;
+}
+
+bool TakeGuardedCallMark() {
+    bool mark = GuardedCallMark();
+    GuardedCallMark() = false;
+    return mark;
+}
 
 #if defined(_WIN32) && defined(_WIN64)
 

@@ -11,6 +11,11 @@
 // structured exception left it. The engine's frames are unwound.
 bool CallGuarded(void (*call)(void* context), void* context) noexcept;
 
+// Whether the engine entry now being entered was called inside CallGuarded
+// (not from a call nested in it); the mark is cleared by reading it. A proxy
+// of an engine running elsewhere raises what that engine raised only then.
+bool TakeGuardedCallMark();
+
 // The same for a callable object.
 template <typename Function>
 bool CallGuarded(Function&& function) noexcept {

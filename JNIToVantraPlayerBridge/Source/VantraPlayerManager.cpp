@@ -143,7 +143,7 @@ bool VantraPlayerManager::StartEngineProcess(const std::u16string& path) {
         ReportUnusableEngine(path, u"in a process of its own: " + reason);
         return false;
     }
-    EngineProxy::FillTable(engineFunctions);
+    engineProcess->FillTable(engineFunctions);
     engineProcess->SetEndedHandler([this] { OnEngineProcessEnded(); });
     return true;
 }

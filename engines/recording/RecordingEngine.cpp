@@ -3,6 +3,14 @@
 // call host services from inside the call), may raise, and returns what the
 // test asked for (0 by default). Texts it returns come from the host's
 // Allocate service, as the contract requires.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -15,35 +23,99 @@
 
 namespace {
 
+constexpr size_t kMaxCalls = 16384;
+constexpr size_t kTextResultRoom = 128 * 1024;  // tests hand over long replies
+constexpr size_t kServiceTextRoom = 1024;
+
+// Plain data of fixed widths: it may live in a file that processes of both
+// widths map.
 struct EntryBehaviour {
-    intptr_t result = 0;
-    bool hasText = false;
-    std::string text;
-    int32_t raise = kRaiseNothing;
-    RecordingCallback callback = nullptr;
-    void* callbackContext = nullptr;
+    int64_t result;
+    int32_t hasText;
+    int32_t raise;
+    int32_t serviceCall;
+    char serviceText[kServiceTextRoom];
 };
 
-struct EngineState {
-    HostServices* services = nullptr;
-    std::vector<RecordedCall> calls;
+struct SharedState {
+    int64_t callCount;
+    RecordedCall calls[kMaxCalls];
     EntryBehaviour behaviours[EngineFunctions::kCount];
-    int32_t rectWords[4] = {0, 0, 0, 0};
+    // The texts the two entries with text results answer.
+    char getVariableText[kTextResultRoom];
+    char callFunction2Text[kTextResultRoom];
+    int32_t rectWords[4];
+    int32_t lastStatus;
+    int32_t lastHasReply;
+    char lastReply[kServiceTextRoom];
+};
+
+// What only this process can hold: addresses.
+struct LocalState {
+    HostServices* services = nullptr;
+    RecordingCallback callbacks[EngineFunctions::kCount] = {};
+    void* callbackContexts[EngineFunctions::kCount] = {};
     void* componentReply = nullptr;
     int32_t componentCount = 0;
 };
 
-EngineState& State() {
-    static EngineState state;
+LocalState& Local() {
+    static LocalState state;
     return state;
+}
+
+void ClearShared(SharedState& state) {
+    std::memset(&state, 0, sizeof state);
+    state.lastStatus = -1;
+}
+
+// The file the environment names, mapped; null when none is named.
+SharedState* MapNamedState() {
+    const char* path = std::getenv(kRecordingStateVariable);
+#ifdef _WIN32
+    char buffer[1024];
+    DWORD length = GetEnvironmentVariableA(kRecordingStateVariable, buffer, sizeof buffer);
+    path = length > 0 && length < sizeof buffer ? buffer : nullptr;
+    if (!path) return nullptr;
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, sizeof(SharedState), nullptr);
+    CloseHandle(file);
+    if (!mapping) return nullptr;
+    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedState));
+    CloseHandle(mapping);
+    return static_cast<SharedState*>(view);
+#else
+    if (!path) return nullptr;
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    struct stat status{};
+    bool sized = fstat(fd, &status) == 0 && (static_cast<size_t>(status.st_size) >= sizeof(SharedState) ||
+                                             ftruncate(fd, sizeof(SharedState)) == 0);
+    void* view = sized ? mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    close(fd);
+    return view == MAP_FAILED ? nullptr : static_cast<SharedState*>(view);
+#endif
+}
+
+SharedState& State() {
+    static SharedState* state = [] {
+        SharedState* named = MapNamedState();
+        if (named) return named;
+        static SharedState own;
+        ClearShared(own);
+        return &own;
+    }();
+    return *state;
 }
 
 constexpr size_t kTextRoom = sizeof(RecordedCall::text[0]);
 
-void CopyText(char* target, const char* text) {
+void CopyText(char* target, const char* text, size_t room) {
     if (!text) return;
-    std::strncpy(target, text, kTextRoom - 1);
-    target[kTextRoom - 1] = 0;
+    std::strncpy(target, text, room - 1);
+    target[room - 1] = 0;
 }
 
 void Raise(int32_t kind) {
@@ -53,11 +125,30 @@ void Raise(int32_t kind) {
         case kRaiseForeignCppException: RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr); return;
         case kRaiseAccessViolation: *static_cast<volatile int*>(nullptr) = 1; return;
 #endif
+        case kRaiseCrash: *static_cast<volatile int*>(nullptr) = 1; return;
+        case kRaiseAbort: std::abort();
         default: throw std::runtime_error("recording engine: raise");
     }
 }
 
-// Records the call, runs the test's callback, raises if asked.
+// The scripted service call of an entry, with what it gave kept for the test.
+void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
+    SharedState& state = State();
+    HostServices* services = Local().services;
+    if (behaviour.serviceCall == kServiceCallNothing || !services) return;
+    if (behaviour.serviceCall == kServiceCallTrace) {
+        state.lastStatus = EntryAs<service::Trace>(services->entries[kServiceTrace])(record, behaviour.serviceText);
+        return;
+    }
+    char* reply = nullptr;
+    state.lastStatus = EntryAs<service::CallFunction>(services->entries[kServiceCallFunction])(
+        record, behaviour.serviceText, &reply);
+    state.lastHasReply = reply != nullptr;
+    CopyText(state.lastReply, reply, sizeof state.lastReply);
+    EntryAs<service::Free>(services->entries[kFree])(reply);
+}
+
+// Records the call, runs the test's callback and scripted service call, raises if asked.
 const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_list<intptr_t> args,
                             const char* text0 = nullptr, const char* text1 = nullptr, double number = 0) {
     RecordedCall call{};
@@ -68,19 +159,28 @@ const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_
         if (i < 5) call.args[i++] = arg;
     }
     call.number = number;
-    CopyText(call.text[0], text0);
-    CopyText(call.text[1], text1);
-    EngineState& state = State();
-    state.calls.push_back(call);
+    CopyText(call.text[0], text0, kTextRoom);
+    CopyText(call.text[1], text1, kTextRoom);
+    SharedState& state = State();
+    if (state.callCount < static_cast<int64_t>(kMaxCalls)) state.calls[state.callCount++] = call;
     const EntryBehaviour& behaviour = state.behaviours[entry];
-    if (behaviour.callback) behaviour.callback(record, state.services, behaviour.callbackContext);
+    LocalState& local = Local();
+    if (local.callbacks[entry]) local.callbacks[entry](record, local.services, local.callbackContexts[entry]);
+    MakeServiceCall(record, behaviour);
     Raise(behaviour.raise);
     return behaviour;
 }
 
+RecordedCall& LastCall() { return State().calls[State().callCount > 0 ? State().callCount - 1 : 0]; }
+
+char* TextResultOf(int32_t entry) {
+    if (entry == kGetVariable) return State().getVariableText;
+    return entry == kCallFunction2 ? State().callFunction2Text : nullptr;
+}
+
 // A copy of the configured text from the host's heap, or null.
-char* AllocatedText(const EntryBehaviour& behaviour) {
-    return behaviour.hasText ? CopyToHostHeap(State().services, behaviour.text) : nullptr;
+char* AllocatedText(int32_t entry, const EntryBehaviour& behaviour) {
+    return behaviour.hasText ? CopyToHostHeap(Local().services, TextResultOf(entry)) : nullptr;
 }
 
 // Any entry without a shape of its own: up to five 32-bit words after the
@@ -120,7 +220,7 @@ intptr_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, cons
 }
 
 char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
-    return AllocatedText(Enter(kGetVariable, record, {}, name));
+    return AllocatedText(kGetVariable, Enter(kGetVariable, record, {}, name));
 }
 
 intptr_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) {
@@ -129,7 +229,7 @@ intptr_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) 
 
 intptr_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, char** reply) {
     const EntryBehaviour& behaviour = Enter(kCallFunction2, record, {}, request);
-    if (behaviour.hasText) *reply = AllocatedText(behaviour);
+    if (behaviour.hasText) *reply = AllocatedText(kCallFunction2, behaviour);
     return behaviour.result;
 }
 
@@ -166,13 +266,13 @@ intptr_t ENGINE_CDECL SetComponentParameters(InstanceRecord* record, int32_t ide
                                             {identifier, descriptor->kind, descriptor->count, descriptor->selectedIndex,
                                              descriptor->keys == nullptr && descriptor->values == nullptr},
                                             descriptor->name, values.c_str());
-    CopyText(State().calls.back().keysJoined, keys.c_str());
+    CopyText(LastCall().keysJoined, keys.c_str(), sizeof LastCall().keysJoined);
     return behaviour.result;
 }
 
 void* ENGINE_CDECL GetComponentParameters(InstanceRecord* record, int32_t identifier, int32_t* count) {
     Enter(kGetComponentParameters, record, {identifier});
-    EngineState& state = State();
+    LocalState& state = Local();
     *count = state.componentCount;
     void* reply = state.componentReply;
     state.componentReply = nullptr;
@@ -196,13 +296,13 @@ void FillGeneric(EngineFunctions* functions, std::integer_sequence<int, N...>) {
 #endif
 
 ENGINE_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* services, EngineFunctions* functions) {
-    EngineState& state = State();
-    state.services = services;
+    Local().services = services;
     RecordedCall call{};
     call.entry = kRecordedInitialize;
     call.args[0] = reinterpret_cast<intptr_t>(services);
     call.args[1] = reinterpret_cast<intptr_t>(functions);
-    state.calls.push_back(call);
+    SharedState& state = State();
+    if (state.callCount < static_cast<int64_t>(kMaxCalls)) state.calls[state.callCount++] = call;
     FillGeneric(functions, std::make_integer_sequence<int, EngineFunctions::kCount>());
     functions->entries[kShutdown] = AsEntry(&Shutdown);
     functions->entries[kHandleEvent] = AsEntry(&HandleEvent);
@@ -229,18 +329,17 @@ ENGINE_EXPORT int32_t ENGINE_STDCALL RECORDING_ENTRY_POINT(HostServices* service
 }
 
 ENGINE_EXPORT void RecordingEngine_Reset() {
-    EngineState& state = State();
-    state.calls.clear();
-    for (EntryBehaviour& behaviour : state.behaviours) behaviour = EntryBehaviour{};
-    std::fill(std::begin(state.rectWords), std::end(state.rectWords), 0);
+    ClearShared(State());
+    LocalState& local = Local();
+    std::fill(std::begin(local.callbacks), std::end(local.callbacks), nullptr);
+    std::fill(std::begin(local.callbackContexts), std::end(local.callbackContexts), nullptr);
 }
 
-ENGINE_EXPORT int32_t RecordingEngine_CallCount() { return static_cast<int32_t>(State().calls.size()); }
+ENGINE_EXPORT int32_t RecordingEngine_CallCount() { return static_cast<int32_t>(State().callCount); }
 
 ENGINE_EXPORT int32_t RecordingEngine_GetCall(int32_t index, RecordedCall* call) {
-    const auto& calls = State().calls;
-    if (index < 0 || static_cast<size_t>(index) >= calls.size() || !call) return 0;
-    *call = calls[static_cast<size_t>(index)];
+    if (index < 0 || index >= State().callCount || !call) return 0;
+    *call = State().calls[index];
     return 1;
 }
 
@@ -250,9 +349,11 @@ ENGINE_EXPORT void RecordingEngine_SetResult(int32_t entry, intptr_t result) {
 
 ENGINE_EXPORT void RecordingEngine_SetTextResult(int32_t entry, const char* text) {
     if (entry < 0 || entry >= EngineFunctions::kCount) return;
-    EntryBehaviour& behaviour = State().behaviours[entry];
-    behaviour.hasText = text != nullptr;
-    behaviour.text = text ? text : "";
+    char* slot = TextResultOf(entry);
+    if (!slot) return;
+    State().behaviours[entry].hasText = text != nullptr;
+    slot[0] = 0;
+    CopyText(slot, text, kTextResultRoom);
 }
 
 ENGINE_EXPORT void RecordingEngine_SetRaise(int32_t entry, int32_t raise) {
@@ -261,8 +362,23 @@ ENGINE_EXPORT void RecordingEngine_SetRaise(int32_t entry, int32_t raise) {
 
 ENGINE_EXPORT void RecordingEngine_SetCallback(int32_t entry, RecordingCallback callback, void* context) {
     if (entry < 0 || entry >= EngineFunctions::kCount) return;
-    State().behaviours[entry].callback = callback;
-    State().behaviours[entry].callbackContext = context;
+    Local().callbacks[entry] = callback;
+    Local().callbackContexts[entry] = context;
+}
+
+ENGINE_EXPORT void RecordingEngine_SetServiceCall(int32_t entry, int32_t serviceCall, const char* text) {
+    if (entry < 0 || entry >= EngineFunctions::kCount) return;
+    EntryBehaviour& behaviour = State().behaviours[entry];
+    behaviour.serviceCall = serviceCall;
+    behaviour.serviceText[0] = 0;
+    CopyText(behaviour.serviceText, text, sizeof behaviour.serviceText);
+}
+
+ENGINE_EXPORT int32_t RecordingEngine_LastServiceCall(int32_t* status, char* reply, int32_t room) {
+    const SharedState& state = State();
+    if (status) *status = state.lastStatus;
+    if (reply && room > 0) CopyText(reply, state.lastReply, static_cast<size_t>(room));
+    return state.lastHasReply;
 }
 
 ENGINE_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
@@ -271,6 +387,6 @@ ENGINE_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c,
 }
 
 ENGINE_EXPORT void RecordingEngine_SetComponentReply(void* descriptors, int32_t count) {
-    State().componentReply = descriptors;
-    State().componentCount = count;
+    Local().componentReply = descriptors;
+    Local().componentCount = count;
 }

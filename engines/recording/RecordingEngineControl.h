@@ -2,6 +2,12 @@
 // entry it receives. Tests load the same stagerun.dll the host loads (so it
 // stays loaded, with its record, across the host's loads and releases) and
 // reach these exports with GetProcAddress.
+//
+// When the environment names a file in kRecordingStateVariable, the record
+// and what the test asked for live in that file, mapped by every copy of the
+// engine that sees the variable: a test then controls and reads the engine
+// also when the library runs it in a process of its own. Callbacks are
+// addresses in the test's process and reach only the engine loaded there.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +15,14 @@
 struct InstanceRecord;
 struct HostServices;
 
+constexpr char kRecordingStateVariable[] = "VANTRA_RECORDING_ENGINE_STATE";
 constexpr int32_t kRecordedInitialize = -1;  // the entry number logged for ExternalPlayer_Initialize
 
+// Fixed widths, so that a 32-bit and a 64-bit process read the same record.
 struct RecordedCall {
     int32_t entry;
-    intptr_t record;    // the InstanceRecord address, 0 for none
-    intptr_t args[5];   // the words after the record
+    alignas(8) int64_t record;  // the InstanceRecord address, 0 for none
+    int64_t args[5];            // the words after the record
     double number;      // a floating-point argument (entry 37)
     char text[2][256];  // text arguments, in order
     // Entry 69 records its descriptor: args are the identifier, kind, count,
@@ -29,6 +37,16 @@ enum RecordingRaise : int32_t {
     kRaiseCppException = 1,         // a C++ throw from this engine
     kRaiseForeignCppException = 2,  // Windows: RaiseException(0xE06D7363), as a foreign C++ throw; Linux: a throw
     kRaiseAccessViolation = 3,      // Windows: a write through a null pointer; Linux: a throw
+    kRaiseCrash = 4,                // a write through a null pointer on every system: the process ends
+    kRaiseAbort = 5,                // abort()
+};
+
+// What an entry asks of its host when called, besides recording: a host
+// service with a text, whose status and reply RecordingLastServiceCallFn reads.
+enum RecordingServiceCall : int32_t {
+    kServiceCallNothing = 0,
+    kServiceCallTrace = 1,
+    kServiceCallCallFunction = 2,
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);
@@ -41,5 +59,8 @@ typedef void (*RecordingSetTextResultFn)(int32_t entry, const char* text);
 typedef void (*RecordingSetRaiseFn)(int32_t entry, int32_t raise);
 typedef void (*RecordingSetCallbackFn)(int32_t entry, RecordingCallback callback, void* context);
 typedef void (*RecordingSetRectWordsFn)(int32_t a, int32_t b, int32_t c, int32_t d);
+typedef void (*RecordingSetServiceCallFn)(int32_t entry, int32_t serviceCall, const char* text);
+// The last scripted service call's status (-1 before any) and reply (false for none).
+typedef int32_t (*RecordingLastServiceCallFn)(int32_t* status, char* reply, int32_t room);
 // What entry 70 hands back next: the array and the count it reports.
 typedef void (*RecordingSetComponentReplyFn)(void* descriptors, int32_t count);

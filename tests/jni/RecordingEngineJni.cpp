@@ -11,16 +11,7 @@
 
 namespace {
 
-// What a scripted service call uses and what it saw.
-struct Script {
-    std::string text;
-    int32_t status = -1;
-    bool hasReply = false;
-    std::string reply;
-};
-
 std::unique_ptr<RecordingEngineClient> engine;
-Script script;
 
 std::string FromJava(JNIEnv* env, jstring text) {
     if (!text) return std::string();
@@ -35,19 +26,6 @@ RecordedCall CallAt(jint index) {
     return index >= 0 && static_cast<size_t>(index) < calls.size() ? calls[static_cast<size_t>(index)] : RecordedCall{};
 }
 
-void TraceCallback(InstanceRecord* record, HostServices* services, void*) {
-    script.status = EntryAs<service::Trace>(services->entries[kServiceTrace])(record, script.text.c_str());
-}
-
-void CallFunctionCallback(InstanceRecord* record, HostServices* services, void*) {
-    char* reply = nullptr;
-    script.status =
-        EntryAs<service::CallFunction>(services->entries[kServiceCallFunction])(record, script.text.c_str(), &reply);
-    script.hasReply = reply != nullptr;
-    script.reply = reply ? reply : "";
-    EntryAs<service::Free>(services->entries[kFree])(reply);
-}
-
 }  // namespace
 
 #define ENGINE_NATIVE(type, name) \
@@ -56,15 +34,12 @@ void CallFunctionCallback(InstanceRecord* record, HostServices* services, void*)
 ENGINE_NATIVE(jboolean, open)(JNIEnv* env, jclass, jstring file) {
     std::string path = FromJava(env, file);
     engine = std::make_unique<RecordingEngineClient>(std::u16string(path.begin(), path.end()));
-    return engine->Loaded() && engine->setCallback ? JNI_TRUE : JNI_FALSE;
+    return engine->Loaded() && engine->setServiceCall && engine->lastServiceCall ? JNI_TRUE : JNI_FALSE;
 }
 
 ENGINE_NATIVE(void, closeEngine)(JNIEnv*, jclass) { engine->reset(); }
 
-ENGINE_NATIVE(void, reset)(JNIEnv*, jclass) {
-    engine->reset();
-    script = Script{};
-}
+ENGINE_NATIVE(void, reset)(JNIEnv*, jclass) { engine->reset(); }
 
 ENGINE_NATIVE(jintArray, entries)(JNIEnv* env, jclass) {
     std::vector<int32_t> recorded = engine->Entries();
@@ -102,17 +77,20 @@ ENGINE_NATIVE(void, setTextResult)(JNIEnv* env, jclass, jint entry, jbyteArray b
 ENGINE_NATIVE(void, setRaise)(JNIEnv*, jclass, jint entry, jint raise) { engine->setRaise(entry, raise); }
 
 ENGINE_NATIVE(void, traceOn)(JNIEnv* env, jclass, jint entry, jstring text) {
-    script.text = FromJava(env, text);
-    engine->setCallback(entry, &TraceCallback, nullptr);
+    engine->setServiceCall(entry, kServiceCallTrace, FromJava(env, text).c_str());
 }
 
 ENGINE_NATIVE(void, callFunctionOn)(JNIEnv* env, jclass, jint entry, jstring request) {
-    script.text = FromJava(env, request);
-    engine->setCallback(entry, &CallFunctionCallback, nullptr);
+    engine->setServiceCall(entry, kServiceCallCallFunction, FromJava(env, request).c_str());
 }
 
-ENGINE_NATIVE(jint, lastStatus)(JNIEnv*, jclass) { return script.status; }
+ENGINE_NATIVE(jint, lastStatus)(JNIEnv*, jclass) {
+    int32_t status = -1;
+    engine->lastServiceCall(&status, nullptr, 0);
+    return status;
+}
 
 ENGINE_NATIVE(jstring, lastReply)(JNIEnv* env, jclass) {
-    return script.hasReply ? env->NewStringUTF(script.reply.c_str()) : nullptr;
+    char reply[1024];
+    return engine->lastServiceCall(nullptr, reply, sizeof reply) ? env->NewStringUTF(reply) : nullptr;
 }

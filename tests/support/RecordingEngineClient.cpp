@@ -2,9 +2,14 @@
 
 #include <VantraPlayerManager.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 RecordingEngineClient::RecordingEngineClient(const char* engine) : RecordingEngineClient(EngineFile(engine)) {}
 
 RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
+    ShareStateThroughFile(engineFile);
     module = LoadLibraryW(AsWide(engineFile.c_str()));
     if (!module) return;
     reset = ProcAddress<RecordingResetFn>(module, "RecordingEngine_Reset");
@@ -16,10 +21,25 @@ RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
     setCallback = ProcAddress<RecordingSetCallbackFn>(module, "RecordingEngine_SetCallback");
     setRectWords = ProcAddress<RecordingSetRectWordsFn>(module, "RecordingEngine_SetRectWords");
     setComponentReply = ProcAddress<RecordingSetComponentReplyFn>(module, "RecordingEngine_SetComponentReply");
+    setServiceCall = ProcAddress<RecordingSetServiceCallFn>(module, "RecordingEngine_SetServiceCall");
+    lastServiceCall = ProcAddress<RecordingLastServiceCallFn>(module, "RecordingEngine_LastServiceCall");
     if (reset) reset();
 }
 
 RecordingEngineClient::~RecordingEngineClient() { Unload(); }
+
+// The engine's record in a file beside it, named in the environment, which
+// an engine process the library starts from here inherits. One file for the
+// process's life: a loaded engine keeps the file it mapped first.
+void RecordingEngineClient::ShareStateThroughFile(const std::u16string& engineFile) {
+    static std::string stateFile;
+    if (!stateFile.empty()) return;
+    std::string path(engineFile.begin(), engineFile.end());
+    stateFile = path + "." + std::to_string(GetCurrentProcessId()) + ".state";
+    std::u16string name(stateFile.begin(), stateFile.end());
+    SetEnvironmentVariableW(AsWide(kStateVariable), AsWide(name.c_str()));
+    std::atexit([] { std::remove(stateFile.c_str()); });
+}
 
 void RecordingEngineClient::Unload() {
     if (module) FreeLibrary(module);

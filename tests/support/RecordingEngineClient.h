@@ -43,8 +43,13 @@ public:
     RecordingSetCallbackFn setCallback = nullptr;
     RecordingSetRectWordsFn setRectWords = nullptr;
     RecordingSetComponentReplyFn setComponentReply = nullptr;
+    RecordingSetServiceCallFn setServiceCall = nullptr;
+    RecordingLastServiceCallFn lastServiceCall = nullptr;
 
 private:
+    static constexpr char16_t kStateVariable[] = u"VANTRA_RECORDING_ENGINE_STATE";
+    static void ShareStateThroughFile(const std::u16string& engineFile);
+
     HMODULE module = nullptr;
     RecordingCallCountFn callCount = nullptr;
     RecordingGetCallFn getCall = nullptr;
