@@ -66,7 +66,8 @@ int EngineHost::Run(const std::u16string& enginePath) {
                       static_cast<int32_t>(GetCurrentProcessId()), failure.empty() ? 0 : 1};
     greeting.words.resize(kEngineHelloWords, 0);
     for (int i = 0; i < EngineFunctions::kCount; ++i) {
-        if (failure.empty() && functions_.entries[i]) greeting.words[kHelloEntryMask + i / 32] |= int32_t(1u << (i % 32));
+        if (failure.empty() && functions_.entries[i])
+            greeting.words[kHelloEntryMask + i / 32] |= int32_t(1u << (i % 32));
     }
     if (!failure.empty()) greeting.texts = {failure};
     if (!channel_.Send(greeting) || !failure.empty()) return failure.empty() ? 2 : 1;

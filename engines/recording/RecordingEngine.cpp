@@ -45,6 +45,7 @@ struct SharedState {
     char getVariableText[kTextResultRoom];
     char callFunction2Text[kTextResultRoom];
     int32_t rectWords[4];
+    int32_t engineProcessId;
     int32_t lastStatus;
     int32_t lastHasReply;
     char lastReply[kServiceTextRoom];
@@ -90,7 +91,7 @@ SharedState* MapNamedState() {
     if (!path) return nullptr;
     int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
-    struct stat status{};
+    struct stat status {};
     bool sized = fstat(fd, &status) == 0 && (static_cast<size_t>(status.st_size) >= sizeof(SharedState) ||
                                              ftruncate(fd, sizeof(SharedState)) == 0);
     void* view = sized ? mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
@@ -118,6 +119,26 @@ void CopyText(char* target, const char* text, size_t room) {
     target[room - 1] = 0;
 }
 
+// Recurses until the stack is gone; the volatile limit hides that from the compiler.
+volatile int recursionLimit = -1;
+int Recurse(int depth) {
+    volatile char frame[512];
+    frame[depth % sizeof frame] = static_cast<char>(depth);
+    return depth == recursionLimit ? 0 : Recurse(depth + 1) + frame[0];
+}
+
+void CorruptHeap() {
+    char* volatile block = static_cast<char*>(std::malloc(64));
+    std::free(block);
+    std::free(block);
+}
+
+void WriteGarbage() {
+    static const char garbage[] = "\xff\xff\xff\x7f no frame of the channel, only garbage";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), garbage, sizeof garbage, &written, nullptr);
+}
+
 void Raise(int32_t kind) {
     switch (kind) {
         case kRaiseNothing: return;
@@ -127,6 +148,9 @@ void Raise(int32_t kind) {
 #endif
         case kRaiseCrash: *static_cast<volatile int*>(nullptr) = 1; return;
         case kRaiseAbort: std::abort();
+        case kRaiseStackOverflow: Recurse(0); return;
+        case kRaiseHeapCorruption: CorruptHeap(); return;
+        case kRaiseGarbage: WriteGarbage(); return;
         default: throw std::runtime_error("recording engine: raise");
     }
 }
@@ -141,8 +165,8 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         return;
     }
     char* reply = nullptr;
-    state.lastStatus = EntryAs<service::CallFunction>(services->entries[kServiceCallFunction])(
-        record, behaviour.serviceText, &reply);
+    state.lastStatus =
+        EntryAs<service::CallFunction>(services->entries[kServiceCallFunction])(record, behaviour.serviceText, &reply);
     state.lastHasReply = reply != nullptr;
     CopyText(state.lastReply, reply, sizeof state.lastReply);
     EntryAs<service::Free>(services->entries[kFree])(reply);
@@ -163,6 +187,7 @@ const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_
     CopyText(call.text[1], text1, kTextRoom);
     SharedState& state = State();
     if (state.callCount < static_cast<int64_t>(kMaxCalls)) state.calls[state.callCount++] = call;
+    state.engineProcessId = static_cast<int32_t>(GetCurrentProcessId());
     const EntryBehaviour& behaviour = state.behaviours[entry];
     LocalState& local = Local();
     if (local.callbacks[entry]) local.callbacks[entry](record, local.services, local.callbackContexts[entry]);
@@ -380,6 +405,8 @@ ENGINE_EXPORT int32_t RecordingEngine_LastServiceCall(int32_t* status, char* rep
     if (reply && room > 0) CopyText(reply, state.lastReply, static_cast<size_t>(room));
     return state.lastHasReply;
 }
+
+ENGINE_EXPORT int32_t RecordingEngine_ProcessId() { return State().engineProcessId; }
 
 ENGINE_EXPORT void RecordingEngine_SetRectWords(int32_t a, int32_t b, int32_t c, int32_t d) {
     int32_t* words = State().rectWords;

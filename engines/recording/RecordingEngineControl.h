@@ -23,8 +23,8 @@ struct RecordedCall {
     int32_t entry;
     alignas(8) int64_t record;  // the InstanceRecord address, 0 for none
     int64_t args[5];            // the words after the record
-    double number;      // a floating-point argument (entry 37)
-    char text[2][256];  // text arguments, in order
+    double number;              // a floating-point argument (entry 37)
+    char text[2][256];          // text arguments, in order
     // Entry 69 records its descriptor: args are the identifier, kind, count,
     // selected index and whether both arrays were null; text[0] is the name,
     // text[1] the values joined by "|", keysJoined the keys joined likewise.
@@ -39,6 +39,9 @@ enum RecordingRaise : int32_t {
     kRaiseAccessViolation = 3,      // Windows: a write through a null pointer; Linux: a throw
     kRaiseCrash = 4,                // a write through a null pointer on every system: the process ends
     kRaiseAbort = 5,                // abort()
+    kRaiseStackOverflow = 6,        // endless recursion
+    kRaiseHeapCorruption = 7,       // a block freed twice
+    kRaiseGarbage = 8,              // bytes that are no frame written to standard output, then return
 };
 
 // What an entry asks of its host when called, besides recording: a host
@@ -59,6 +62,8 @@ typedef void (*RecordingSetTextResultFn)(int32_t entry, const char* text);
 typedef void (*RecordingSetRaiseFn)(int32_t entry, int32_t raise);
 typedef void (*RecordingSetCallbackFn)(int32_t entry, RecordingCallback callback, void* context);
 typedef void (*RecordingSetRectWordsFn)(int32_t a, int32_t b, int32_t c, int32_t d);
+// The process the engine was last initialised in.
+typedef int32_t (*RecordingProcessIdFn)();
 typedef void (*RecordingSetServiceCallFn)(int32_t entry, int32_t serviceCall, const char* text);
 // The last scripted service call's status (-1 before any) and reply (false for none).
 typedef int32_t (*RecordingLastServiceCallFn)(int32_t* status, char* reply, int32_t room);

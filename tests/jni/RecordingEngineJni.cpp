@@ -94,3 +94,5 @@ ENGINE_NATIVE(jstring, lastReply)(JNIEnv* env, jclass) {
     char reply[1024];
     return engine->lastServiceCall(nullptr, reply, sizeof reply) ? env->NewStringUTF(reply) : nullptr;
 }
+
+ENGINE_NATIVE(jint, processId)(JNIEnv*, jclass) { return engine->processId ? engine->processId() : 0; }

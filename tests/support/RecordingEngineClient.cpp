@@ -23,6 +23,7 @@ RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
     setComponentReply = ProcAddress<RecordingSetComponentReplyFn>(module, "RecordingEngine_SetComponentReply");
     setServiceCall = ProcAddress<RecordingSetServiceCallFn>(module, "RecordingEngine_SetServiceCall");
     lastServiceCall = ProcAddress<RecordingLastServiceCallFn>(module, "RecordingEngine_LastServiceCall");
+    processId = ProcAddress<RecordingProcessIdFn>(module, "RecordingEngine_ProcessId");
     if (reset) reset();
 }
 

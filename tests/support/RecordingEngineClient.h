@@ -45,6 +45,7 @@ public:
     RecordingSetComponentReplyFn setComponentReply = nullptr;
     RecordingSetServiceCallFn setServiceCall = nullptr;
     RecordingLastServiceCallFn lastServiceCall = nullptr;
+    RecordingProcessIdFn processId = nullptr;
 
 private:
     static constexpr char16_t kStateVariable[] = u"VANTRA_RECORDING_ENGINE_STATE";

@@ -9,7 +9,8 @@ public final class RecordingEngine implements AutoCloseable {
     public static final int SHUTDOWN = 1, NEW_INSTANCE = 2, DESTROY_INSTANCE = 3, HANDLE_EVENT = 4, STOP_PLAY = 11,
             LOAD_MOVIE = 23, SET_VARIABLE = 30, GET_VARIABLE = 31, GET_MOVIE_SIZE = 40, PAINT_AREA = 53,
             DO_PLAY = 68, SET_MODE_VALUE = 80, CALL_FUNCTION = 81, CALL_FUNCTION_2 = 85, INITIALIZE = -1;
-    public static final int RAISE_CPP = 1;
+    public static final int RAISE_CPP = 1, RAISE_CRASH = 4, RAISE_ABORT = 5, RAISE_STACK_OVERFLOW = 6,
+            RAISE_HEAP_CORRUPTION = 7, RAISE_GARBAGE = 8;
 
     /** Loads the engine file ("…/Vantra Player 8/stagerun.dll"). */
     public RecordingEngine(String engineFile) {
@@ -49,6 +50,9 @@ public final class RecordingEngine implements AutoCloseable {
 
     /** On the entry, the engine calls the call-function service with the request. */
     public static native void callFunctionOn(int entry, String request);
+
+    /** The process the engine was last initialised in. */
+    public static native int processId();
 
     /** What the last service call of traceOn or callFunctionOn returned. */
     public static native int lastStatus();
