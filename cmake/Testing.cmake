@@ -24,8 +24,11 @@ endif()
 # Tests are listed when CTest runs, so cross builds need no emulator to build.
 # Under the emulated 32-bit Wine every process start costs about a minute, so
 # there a program is one CTest entry and runs whole, once.
+# With ENGINE_PROCESS the tests run a second time (suffix and label
+# engine-process) with the engine in a process of its own; not under the
+# emulated 32-bit Wine, whose program runs once.
 function(vp_add_gtest target label)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "ENGINE_PROCESS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE GTest::gtest ${ARG_LIBS})
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -38,6 +41,15 @@ function(vp_add_gtest target label)
     PROPERTIES LABELS "${label}" TIMEOUT 120
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120)
+  if(ARG_ENGINE_PROCESS)
+    add_dependencies(${target} VantraPlayerEngineHost)
+    gtest_discover_tests(${target}
+      TEST_PREFIX "${target}."
+      TEST_SUFFIX ".engine-process"
+      PROPERTIES LABELS engine-process TIMEOUT 120 ENVIRONMENT "VANTRA_PLAYER_ENGINE_HOST=process"
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 120)
+  endif()
 endfunction()
 
 # A test that the target imports only system DLLs (label "build").

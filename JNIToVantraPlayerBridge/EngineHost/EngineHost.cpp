@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "EngineGuard.h"
+#include "EngineLibrary.h"
 #include "EngineProtocol.h"
 #include "HostServices.h"
 #include "ProxyHostServices.h"
@@ -82,14 +83,16 @@ int EngineHost::Run(const std::u16string& enginePath) {
 }
 
 std::string EngineHost::LoadEngine(const std::u16string& enginePath) {
-    engine_ = LoadLibraryW(AsWide(enginePath.c_str()));
-    if (!engine_) return "it does not load (error " + std::to_string(GetLastError()) + ")";
-    auto initialize = ProcAddress<ExternalPlayerInitialize>(engine_, kEngineEntryPoint);
-    if (!initialize) return std::string("it has no entry point ") + kEngineEntryPoint;
     FillProxyHostServices(services_, *this);
-    int32_t result = initialize(&services_, &functions_);
-    if (result != 0) return "its initialisation answered " + std::to_string(result);
-    return std::string();
+    std::u16string failure = LoadEngineLibrary(enginePath, &services_, &functions_, &engine_);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, AsWide(failure.data()), static_cast<int>(failure.size()), nullptr, 0,
+                                    nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, AsWide(failure.data()), static_cast<int>(failure.size()), &utf8[0], bytes,
+                            nullptr, nullptr);
+    }
+    return utf8;
 }
 
 EngineHost::Instance* EngineHost::Find(InstanceRecord* record) {

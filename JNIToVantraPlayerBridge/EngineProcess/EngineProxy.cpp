@@ -32,6 +32,13 @@ std::u16string EngineHostPath() {
     return Directory(own) + kEngineHostProgram;
 }
 
+std::u16string FromUtf8(const std::string& text) {
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(units > 0 ? units : 0), u'\0');
+    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), AsWide(&wide[0]), units);
+    return wide;
+}
+
 std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
 
 int32_t HandleWord(HANDLE handle) { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
@@ -183,13 +190,13 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE helperInput = nullptr, toHelper = nullptr, fromHelper = nullptr, helperOutput = nullptr;
     if (!CreatePipe(&helperInput, &toHelper, &inheritable, 0)) {
-        *reason = u"no pipe to its process";
+        *reason = u"no pipe to its engine process";
         return nullptr;
     }
     if (!CreatePipe(&fromHelper, &helperOutput, &inheritable, 0)) {
         CloseHandle(helperInput);
         CloseHandle(toHelper);
-        *reason = u"no pipe from its process";
+        *reason = u"no pipe from its engine process";
         return nullptr;
     }
     // Our own ends stay ours: an engine process holding them would never see the channel close.
@@ -211,7 +218,7 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
     if (!ok) {
         CloseHandle(toHelper);
         CloseHandle(fromHelper);
-        *reason = u"its process " + program + u" does not start";
+        *reason = u"its engine process " + program + u" does not start";
         return nullptr;
     }
     CloseHandle(started.hThread);
@@ -241,16 +248,16 @@ bool EngineProxy::Greet(std::u16string* reason) {
     ChannelFrame answer;
     if (!channel_.Send(hello) || !channel_.Receive(&answer) || answer.kind != FrameKind::Hello ||
         answer.words.size() != kEngineHelloWords) {
-        *reason = u"its process did not greet";
+        *reason = u"its engine process did not greet";
         return false;
     }
     if (answer.words[kHelloVersion] != kEngineProtocolVersion) {
-        *reason = u"its process speaks another protocol";
+        *reason = u"its engine process speaks another protocol";
         return false;
     }
     if (answer.words[kHelloLoadStatus] != 0) {
         std::string why = !answer.texts.empty() && answer.texts[0] ? *answer.texts[0] : "no reason given";
-        *reason = std::u16string(why.begin(), why.end());
+        *reason = FromUtf8(why);
         return false;
     }
     entryMask_.assign(answer.words.begin() + kHelloEntryMask, answer.words.end());

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "EngineLibrary.h"
 #include "EngineProxy.h"
 #include "HostServices.h"
 #include "JavaUpcalls.h"
@@ -17,19 +18,6 @@ std::unique_ptr<VantraPlayerManager> manager;
 
 constexpr char16_t kEngineFile[] = u"Vantra Player 8\\stagerun.dll";
 constexpr size_t kPathUnits = 32768;  // the longest path Windows accepts
-
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-// The system's text for an error, without its line break; the number when there is none.
-std::u16string SystemErrorText(DWORD error) {
-    std::u16string text(512, u'\0');
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  AsWide(&text[0]), static_cast<DWORD>(text.size()), nullptr);
-    text.resize(length);
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
-    std::u16string number = Ascii(std::to_string(error));
-    return text.empty() ? u"error " + number : text + u" (error " + number + u")";
-}
 
 std::u16string FullPath(const std::u16string& path) {
     std::u16string full(kPathUnits, u'\0');
@@ -117,30 +105,17 @@ bool VantraPlayerManager::LoadEngine() {
 }
 
 bool VantraPlayerManager::LoadInThisProcess(const std::u16string& path) {
-    engineModule = LoadLibraryW(AsWide(path.c_str()));
-    if (!engineModule) {
-        ReportUnusableEngine(path, u"it does not load: " + SystemErrorText(GetLastError()));
-        return false;
-    }
-    auto initialize = ProcAddress<ExternalPlayerInitialize>(engineModule, kEngineEntryPoint);
-    int32_t result = initialize ? initialize(hostServicesPointer, &engineFunctions) : 0;
-    if (!initialize || result != 0) {
-        ReportUnusableEngine(path, initialize ? u"its initialisation answered " + Ascii(std::to_string(result))
-                                              : u"it has no entry point " + Ascii(kEngineEntryPoint));
-        // Nothing may be called through a table that was not filled: let go
-        // of the library now, and try afresh on the next demand.
-        ReleaseLibrary();
-        std::memset(&engineFunctions, 0, sizeof engineFunctions);
-        return false;
-    }
-    return true;
+    std::u16string failure = LoadEngineLibrary(path, hostServicesPointer, &engineFunctions, &engineModule);
+    // On failure the library is released already: the next demand tries afresh.
+    if (!failure.empty()) ReportUnusableEngine(path, failure);
+    return failure.empty();
 }
 
 bool VantraPlayerManager::StartEngineProcess(const std::u16string& path) {
     std::u16string reason;
     engineProcess = EngineProxy::Start(path, hostServices, &reason);
     if (!engineProcess) {
-        ReportUnusableEngine(path, u"in a process of its own: " + reason);
+        ReportUnusableEngine(path, reason);
         return false;
     }
     engineProcess->FillTable(engineFunctions);

@@ -10,8 +10,10 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -45,6 +47,9 @@ struct SharedState {
     char getVariableText[kTextResultRoom];
     char callFunction2Text[kTextResultRoom];
     int32_t rectWords[4];
+    int32_t paintEntry;
+    uint32_t paintColor;
+    int32_t paintRect[4];  // left, top, right, bottom
     int32_t engineProcessId;
     int32_t lastStatus;
     int32_t lastHasReply;
@@ -56,6 +61,7 @@ struct LocalState {
     HostServices* services = nullptr;
     RecordingCallback callbacks[EngineFunctions::kCount] = {};
     void* callbackContexts[EngineFunctions::kCount] = {};
+    std::map<InstanceRecord*, const BackBufferInfo*> backBuffers;  // as the host last described them
     void* componentReply = nullptr;
     int32_t componentCount = 0;
 };
@@ -172,6 +178,24 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
     EntryAs<service::Free>(services->entries[kFree])(reply);
 }
 
+// The painting a test asked for: into the back buffer, then onto the window.
+void Paint(InstanceRecord* record) {
+    SharedState& state = State();
+    HostServices* services = Local().services;
+    auto found = Local().backBuffers.find(record);
+    if (!services || found == Local().backBuffers.end() || !found->second) return;
+    const BackBufferInfo& info = *found->second;
+    void* pixels = nullptr;
+    if (EntryAs<service::LockBackBuffer>(services->entries[kServiceLockBackBuffer])(record, &pixels) != 0) return;
+    const int32_t* r = state.paintRect;
+    for (int32_t y = std::max(r[1], 0); y < std::min(r[3], info.height); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(pixels) + static_cast<size_t>(y) * info.bytesPerRow);
+        for (int32_t x = std::max(r[0], 0); x < std::min(r[2], info.width); ++x) row[x] = state.paintColor;
+    }
+    EntryAs<service::RecordOnly>(services->entries[kServiceUnlockBackBuffer])(record);
+    EntryAs<service::FourWords>(services->entries[kServiceBlitRect])(record, r[0], r[1], r[2] - r[0], r[3] - r[1]);
+}
+
 // Records the call, runs the test's callback and scripted service call, raises if asked.
 const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_list<intptr_t> args,
                             const char* text0 = nullptr, const char* text1 = nullptr, double number = 0) {
@@ -192,6 +216,7 @@ const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_
     LocalState& local = Local();
     if (local.callbacks[entry]) local.callbacks[entry](record, local.services, local.callbackContexts[entry]);
     MakeServiceCall(record, behaviour);
+    if (state.paintEntry == entry && entry != 0) Paint(record);
     Raise(behaviour.raise);
     return behaviour;
 }
@@ -220,6 +245,7 @@ intptr_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) 
 }
 
 intptr_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, void* info) {
+    Local().backBuffers[record] = static_cast<const BackBufferInfo*>(info);
     return Enter(kSetBackBuffer, record, {reinterpret_cast<intptr_t>(info)}).result;
 }
 
@@ -404,6 +430,15 @@ ENGINE_EXPORT int32_t RecordingEngine_LastServiceCall(int32_t* status, char* rep
     if (status) *status = state.lastStatus;
     if (reply && room > 0) CopyText(reply, state.lastReply, static_cast<size_t>(room));
     return state.lastHasReply;
+}
+
+ENGINE_EXPORT void RecordingEngine_SetPaint(int32_t entry, uint32_t color, int32_t left, int32_t top, int32_t right,
+                                            int32_t bottom) {
+    SharedState& state = State();
+    state.paintEntry = entry;
+    state.paintColor = color;
+    int32_t rect[4] = {left, top, right, bottom};
+    std::copy(rect, rect + 4, state.paintRect);
 }
 
 ENGINE_EXPORT int32_t RecordingEngine_ProcessId() { return State().engineProcessId; }

@@ -62,6 +62,10 @@ typedef void (*RecordingSetTextResultFn)(int32_t entry, const char* text);
 typedef void (*RecordingSetRaiseFn)(int32_t entry, int32_t raise);
 typedef void (*RecordingSetCallbackFn)(int32_t entry, RecordingCallback callback, void* context);
 typedef void (*RecordingSetRectWordsFn)(int32_t a, int32_t b, int32_t c, int32_t d);
+// On the entry, the engine fills the rectangle of its back buffer with the
+// colour (0x00RRGGBB), through LockBackBuffer, and asks the host to blit it.
+typedef void (*RecordingSetPaintFn)(int32_t entry, uint32_t color, int32_t left, int32_t top, int32_t right,
+                                    int32_t bottom);
 // The process the engine was last initialised in.
 typedef int32_t (*RecordingProcessIdFn)();
 typedef void (*RecordingSetServiceCallFn)(int32_t entry, int32_t serviceCall, const char* text);

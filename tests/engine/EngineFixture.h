@@ -3,6 +3,7 @@
 #pragma once
 
 #include <PlayerInstance.h>
+#include <EngineMode.h>
 #include <RecordingEngineClient.h>
 #include <RecordingEngineControl.h>
 #include <VantraPlayerManager.h>

@@ -37,17 +37,24 @@ TEST_F(ManagerLifecycle, FirstInstanceLoadsAndInitialisesTheSecondDoesNot) {
     ASSERT_NE(CreateInstance(second), nullptr);
     EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule, kNewInstance, kSetHostModule}));
     EXPECT_EQ(Manager().InstanceCount(), 2);
+    EXPECT_EQ(first.instanceRecord->owner, &first);
+    EXPECT_NE(first.engineFunctions, nullptr);
+    EXPECT_TRUE(Manager().EngineLoaded());
+}
+
+TEST_F(ManagerLifecycle, TheEngineSeesTheHostsOwnServicesRecordsAndModule) {
+    SKIP_WITH_ENGINE_PROCESS("an engine process gives the engine tables, records and a module of its own");
+    RecordingOwner& first = NewOwner();
+    ASSERT_NE(CreateInstance(first), nullptr);
     auto calls = Calls();
     EXPECT_EQ(calls[0].args[0], reinterpret_cast<intptr_t>(&Manager().Services()));
     EXPECT_EQ(calls[1].record, reinterpret_cast<intptr_t>(first.instanceRecord));
     EXPECT_EQ(first.instanceRecord->engineData, 0u);
-    EXPECT_EQ(first.instanceRecord->owner, &first);
     // SetHostModule receives the module of the host code, not the engine.
     HMODULE host = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
     EXPECT_EQ(calls[2].args[0], reinterpret_cast<intptr_t>(host));
     EXPECT_NE(calls[2].args[0], reinterpret_cast<intptr_t>(client->Module()));
     EXPECT_EQ(first.engineModule, client->Module());
-    EXPECT_NE(first.engineFunctions, nullptr);
 }
 
 TEST_F(ManagerLifecycle, LastDestroyShutsDownOnceAndTheNextCreateLoadsAgain) {
@@ -57,11 +64,11 @@ TEST_F(ManagerLifecycle, LastDestroyShutsDownOnceAndTheNextCreateLoadsAgain) {
     CreateInstance(second);
     client->reset();
     DestroyInstance(first);
-    EXPECT_EQ(Manager().EngineModule(), client->Module());
+    EXPECT_TRUE(Manager().EngineLoaded());
     DestroyInstance(second);
     EXPECT_EQ(Entries(), (EntryList{kDestroyInstance, kDestroyInstance, kShutdown}));
     EXPECT_EQ(Manager().InstanceCount(), 0);
-    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_FALSE(Manager().EngineLoaded());
     client->reset();
     ASSERT_NE(CreateInstance(first), nullptr);
     EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule}));
@@ -82,7 +89,7 @@ TEST_F(ManagerLifecycle, MissingLibraryGivesNoInstanceAndTriesAgainNextTime) {
     RecordingOwner& owner = NewOwner();
     EXPECT_EQ(CreateInstance(owner, "no-such-engine"), nullptr);
     EXPECT_EQ(Manager().InstanceCount(), 0);
-    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_FALSE(Manager().EngineLoaded());
     EXPECT_TRUE(Entries().empty());
     ASSERT_NE(CreateInstance(owner, "recording"), nullptr);
     EXPECT_EQ(Manager().InstanceCount(), 1);
@@ -92,7 +99,7 @@ TEST_F(ManagerLifecycle, MissingEntryPointGivesNoInstanceAndNoLoadedLibrary) {
     RecordingOwner& owner = NewOwner();
     EXPECT_EQ(CreateInstance(owner, "recording-noentry"), nullptr);
     EXPECT_EQ(Manager().InstanceCount(), 0);
-    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_FALSE(Manager().EngineLoaded());
 }
 
 TEST_F(ManagerLifecycle, FailedInitialisationIsNeverCalledThroughAndIsRetried) {
@@ -103,7 +110,7 @@ TEST_F(ManagerLifecycle, FailedInitialisationIsNeverCalledThroughAndIsRetried) {
     auto count = ProcAddress<RecordingCallCountFn>(failing, "RecordingEngine_CallCount");
     auto getCall = ProcAddress<RecordingGetCallFn>(failing, "RecordingEngine_GetCall");
     EXPECT_EQ(CreateInstance(owner, "recording-failinit"), nullptr);
-    EXPECT_EQ(Manager().EngineModule(), nullptr);
+    EXPECT_FALSE(Manager().EngineLoaded());
     EXPECT_EQ(CreateInstance(owner, "recording-failinit"), nullptr);
     ASSERT_EQ(count(), 2);  // two initialisations, nothing else
     RecordedCall call;

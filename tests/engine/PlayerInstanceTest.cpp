@@ -75,7 +75,8 @@ TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
     EXPECT_TRUE(owner.LoadMovie(7, "file:///movie.vmv", true));
     RecordedCall call = LastCall(Calls());
     EXPECT_EQ(call.entry, kLoadMovie);
-    EXPECT_EQ(call.record, reinterpret_cast<intptr_t>(owner.instanceRecord));
+    EXPECT_EQ(call.record, client->CallsOf(kNewInstance).back().record)
+        << "the record the engine made the instance for";
     EXPECT_EQ(call.args[0], 7);
     EXPECT_EQ(call.args[1], 1);
     EXPECT_STREQ(call.text[0], "file:///movie.vmv");
@@ -85,6 +86,7 @@ TEST_F(Instance, LoadMovieHandsOnItsArgumentsAndSucceedsOnZero) {
 }
 
 TEST_F(Instance, GetRectReordersTheEnginesWords) {
+    SKIP_WITH_ENGINE_PROCESS("the host never calls GetRect");
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
     client->setRectWords(1, 2, 3, 4);
@@ -112,15 +114,23 @@ TEST_F(Instance, CallFunction2GivesTheReplyOrNull) {
     FreeText(value);
 }
 
-TEST_F(Instance, BooleansAndBytesAreNormalised) {
+TEST_F(Instance, CaptureAndCursorAreNormalised) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
     owner.SetMouseCapture(true);
     EXPECT_EQ(LastCall(Calls()).args[0], 1);
-    owner.EngineCall10(false);
+    owner.SetMouseCapture(false);
     EXPECT_EQ(LastCall(Calls()).args[0], 0);
     client->setResult(kUpdateCursor, 0x1FF);
     EXPECT_EQ(owner.UpdateCursor(), 0xFF);
+}
+
+TEST_F(Instance, BooleansAndBytesAreNormalised) {
+    SKIP_WITH_ENGINE_PROCESS("the host never calls these entries");
+    RecordingOwner& owner = NewOwner();
+    CreateInstance(owner);
+    owner.EngineCall10(false);
+    EXPECT_EQ(LastCall(Calls()).args[0], 0);
     owner.EngineCall50(1, 77);
     EXPECT_EQ(LastCall(Calls()).args[0], 1);
     EXPECT_EQ(LastCall(Calls()).args[1], 77);
@@ -131,6 +141,7 @@ TEST_F(Instance, BooleansAndBytesAreNormalised) {
 }
 
 TEST_F(Instance, ViewCommandsShareOneEntry) {
+    SKIP_WITH_ENGINE_PROCESS("the host never calls the view commands");
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
     RectWords words{{5, 6, 7, 8}};
@@ -186,6 +197,7 @@ TEST_F(Instance, DoPlaySurvivesStructuredExceptions) {
 #endif
 
 TEST_F(Instance, EngineMayCallHostServicesFromInsideACall) {
+    SKIP_WITH_ENGINE_PROCESS("the engine's service call is a callback");
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
     struct Seen {

@@ -24,6 +24,7 @@ RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
     setServiceCall = ProcAddress<RecordingSetServiceCallFn>(module, "RecordingEngine_SetServiceCall");
     lastServiceCall = ProcAddress<RecordingLastServiceCallFn>(module, "RecordingEngine_LastServiceCall");
     processId = ProcAddress<RecordingProcessIdFn>(module, "RecordingEngine_ProcessId");
+    setPaint = ProcAddress<RecordingSetPaintFn>(module, "RecordingEngine_SetPaint");
     if (reset) reset();
 }
 

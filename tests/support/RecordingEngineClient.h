@@ -46,6 +46,7 @@ public:
     RecordingSetServiceCallFn setServiceCall = nullptr;
     RecordingLastServiceCallFn lastServiceCall = nullptr;
     RecordingProcessIdFn processId = nullptr;
+    RecordingSetPaintFn setPaint = nullptr;
 
 private:
     static constexpr char16_t kStateVariable[] = u"VANTRA_RECORDING_ENGINE_STATE";

@@ -41,8 +41,8 @@ protected:
         engine->reset();
         ClearRecord();
     }
-    std::vector<std::vector<intptr_t>> Events() const {
-        std::vector<std::vector<intptr_t>> events;
+    std::vector<std::vector<int64_t>> Events() const {
+        std::vector<std::vector<int64_t>> events;
         for (const RecordedCall& call : CallsOf(kHandleEvent))
             events.push_back({call.args[0], call.args[1], call.args[2]});
         return events;
@@ -63,7 +63,7 @@ TEST_F(WindowInput, TheFirstMoveEntersAndTheLeaveEndsIt) {
     EXPECT_EQ(texts[2], MouseInvocation("handleMouseMove", 5, 6, {false, false, false}));
     EXPECT_EQ(texts[3], PlainInvocation("handleMouseLeave"));
     EXPECT_EQ(texts[4], PlainInvocation("handleMouseEnter"));
-    EXPECT_EQ(Events()[0], (std::vector<intptr_t>{InputEvent::MouseMove, 3, 4}));
+    EXPECT_EQ(Events()[0], (std::vector<int64_t>{InputEvent::MouseMove, 3, 4}));
     // The event goes before the invocations.
     EXPECT_EQ(engine->Entries()[0], kHandleEvent);
 }
@@ -82,14 +82,14 @@ TEST_F(WindowInput, LeftPressTakesFocusAndCaptureAndReleaseGivesCaptureBack) {
     // The lost capture is reported before the release event.
     EXPECT_EQ(engine->Entries(), (EntryList{kSetMouseCapture, kHandleEvent, kCallFunction2}));
     EXPECT_EQ(CallsOf(kSetMouseCapture)[0].args[0], 0);
-    EXPECT_EQ(Events()[0], (std::vector<intptr_t>{InputEvent::LeftButtonUp, 12, 34}));
+    EXPECT_EQ(Events()[0], (std::vector<int64_t>{InputEvent::LeftButtonUp, 12, 34}));
 }
 
 TEST_F(WindowInput, DraggingOutsideReportsNegativeCoordinates) {
     SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-5, -7));
     EXPECT_EQ(Invocations().back(), MouseInvocation("handleMouseMove", -5, -7, {false, false, false}));
-    EXPECT_EQ(Events().back(), (std::vector<intptr_t>{InputEvent::MouseMove, -5, -7}));
+    EXPECT_EQ(Events().back(), (std::vector<int64_t>{InputEvent::MouseMove, -5, -7}));
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(-5, -7));
 }
 
@@ -111,7 +111,7 @@ TEST_F(WindowInput, WheelIsTakenFromScreenToClientCoordinates) {
     ClientToScreen(hwnd, &screen);
     EXPECT_EQ(SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, -240), MAKELPARAM(screen.x, screen.y)), TRUE);
     ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0], (std::vector<intptr_t>{InputEvent::MouseWheel, 0x1FFFE, 0x00070005}));
+    EXPECT_EQ(Events()[0], (std::vector<int64_t>{InputEvent::MouseWheel, 0x1FFFE, 0x00070005}));
 }
 
 TEST_F(WindowInput, KeysGoToTheParentUnchanged) {
@@ -139,7 +139,7 @@ TEST_F(WindowInput, DialogCodeCursorAndCommands) {
     EXPECT_TRUE(CallsOf(kUpdateCursor).empty());
     SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(7, 0x55), 0);
     ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0], (std::vector<intptr_t>{InputEvent::MenuCommand, 7, 0}));
+    EXPECT_EQ(Events()[0], (std::vector<int64_t>{InputEvent::MenuCommand, 7, 0}));
 }
 
 TEST_F(WindowInput, LosingTheCaptureToAnotherWindowTellsTheEngine) {

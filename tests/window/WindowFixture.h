@@ -2,6 +2,7 @@
 // window, on the headless backend and on Wine.
 #pragma once
 
+#include <EngineMode.h>
 #include <RecordingEngineClient.h>
 #include <VantraPlayerManager.h>
 #include <VantraPlayerWnd.h>
