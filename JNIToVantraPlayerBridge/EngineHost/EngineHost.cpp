@@ -106,11 +106,14 @@ void EngineHost::Serve(const ChannelFrame& call) {
     if (!channel_.Send(Answer(call))) LibraryGone();
 }
 
-ChannelFrame EngineHost::Answer(const ChannelFrame& call) {
+ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
     ChannelFrame answer;
     answer.kind = FrameKind::Answer;
-    answer.code = call.code;
-    answer.instance = call.instance;
+    answer.code = guardedCall.code;
+    answer.instance = guardedCall.instance;
+    bool guarded = (guardedCall.code & kGuardedCall) != 0;
+    ChannelFrame call = guardedCall;
+    call.code = static_cast<uint16_t>(guardedCall.code & ~kGuardedCall);
     answer.words = {0, kRefused};
     if (call.code == kNewInstance && call.instance != 0 && !instances_.count(call.instance)) {
         auto instance = std::make_unique<Instance>();
@@ -121,7 +124,12 @@ ChannelFrame EngineHost::Answer(const ChannelFrame& call) {
     auto found = instances_.find(call.instance);
     if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
     Instance& instance = *found->second;
-    bool returned = CallGuarded([&] { RunEntry(instance, call, answer); });
+    bool returned = true;
+    if (guarded) {
+        returned = CallGuarded([&] { RunEntry(instance, call, answer); });
+    } else {
+        RunEntry(instance, call, answer);
+    }
     answer.words[kAnswerRaised] = returned ? 0 : 1;
     if (call.code == kDestroyInstance) DestroyInstance(call.instance);
     return answer;

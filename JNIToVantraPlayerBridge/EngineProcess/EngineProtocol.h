@@ -4,7 +4,10 @@
 // the engine process answers with the same three words and its load status
 // (0: the engine is loaded and initialised; else text 0 says why not).
 //
-// Call (code: the engine entry, instance: the library's instance number):
+// Call (code: the engine entry, with kGuardedCall when the library calls it
+// inside its guard against the engine's exceptions; instance: the library's
+// instance number). The engine process guards just those calls: in any other
+// a fault ends it, as it would end the library's process.
 //   HandleEvent       words: the three words of the event
 //   LoadMovie         words: number, option; text: the address
 //   SetVariable       texts: name, value       GetVariable   text: name
@@ -26,6 +29,7 @@
 #include <cstdint>
 
 constexpr int32_t kEngineProtocolVersion = 1;
+constexpr uint16_t kGuardedCall = 0x8000;
 
 enum HelloWord : int { kHelloVersion, kHelloPointerBits, kHelloProcessId, kHelloLoadStatus, kHelloEntryMask };
 constexpr int kEntryMaskWords = (222 + 31) / 32;

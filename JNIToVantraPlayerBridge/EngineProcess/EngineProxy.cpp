@@ -334,7 +334,7 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     }
     ChannelFrame call;
     call.kind = FrameKind::Call;
-    call.code = static_cast<uint16_t>(entry);
+    call.code = static_cast<uint16_t>(entry | (guarded ? kGuardedCall : 0));
     call.instance = instance;
     call.words = std::move(words);
     call.texts = std::move(texts);

@@ -61,7 +61,8 @@ InstanceRecord* EngineTest::CreateInstance(RecordingOwner& owner, const char* en
 }
 
 void EngineTest::DestroyInstance(RecordingOwner& owner) {
-    Manager().DestroyPlayerInstance(owner.instanceRecord);
+    // An instance whose engine process ended has no record left to destroy.
+    if (owner.instanceRecord) Manager().DestroyPlayerInstance(owner.instanceRecord);
     owner.instanceRecord = nullptr;
     live.erase(std::remove(live.begin(), live.end(), &owner), live.end());
 }

@@ -153,3 +153,11 @@ TEST_F(ManagerLifecycle, AnEngineThatCannotBeUsedIsNamedOnTheDebugOutputWithTheR
     EXPECT_NE(CreateInstance(NewOwner()), nullptr);
     EXPECT_TRUE(capture.Take().empty()) << "a usable engine is not reported";
 }
+
+TEST_F(ManagerLifecycle, TheEngineRunsInTheProcessTheModeSays) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    bool elsewhere = client->processId() != static_cast<int32_t>(GetCurrentProcessId());
+    EXPECT_EQ(elsewhere, EngineInItsOwnProcess());
+    EXPECT_EQ(Manager().EngineInOwnProcess(), EngineInItsOwnProcess());
+}

@@ -1,0 +1,87 @@
+// The engine in a process of its own, seen from the manager: which process
+// runs it, and what the end of that process leaves behind.
+#include <EngineMode.h>
+
+#include "EngineFixture.h"
+
+namespace {
+
+class EngineProcess : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (!EngineInItsOwnProcess()) GTEST_SKIP() << "the engine would end the test's own process";
+    }
+
+    // Ends the engine process the way `raise` says, inside DoPlay of the owner.
+    void EndInsideDoPlay(RecordingOwner& owner, int32_t raise) {
+        client->setRaise(kDoPlay, raise);
+        EXPECT_FALSE(owner.DoPlay()) << "a call the engine process did not finish failed";
+        client->setRaise(kDoPlay, kRaiseNothing);
+    }
+};
+
+}  // namespace
+
+TEST_F(EngineProcess, ItsEndTakesTheEngineFromEveryInstanceAndTheNextCreateStartsAnother) {
+    // DoPlay is called guarded: a crash there would be caught where structured
+    // exceptions are; abort and garbage end the process everywhere.
+    for (int32_t raise : {kRaiseAbort, kRaiseGarbage}) {
+        RecordingOwner& first = NewOwner();
+        RecordingOwner& second = NewOwner();
+        ASSERT_NE(CreateInstance(first), nullptr);
+        ASSERT_NE(CreateInstance(second), nullptr);
+        int32_t ended = client->processId();
+        EndInsideDoPlay(first, raise);
+        EXPECT_EQ(first.instanceRecord, nullptr) << raise;
+        EXPECT_EQ(second.instanceRecord, nullptr) << raise;
+        EXPECT_EQ(Manager().InstanceCount(), 0);
+        EXPECT_FALSE(Manager().EngineLoaded());
+        EXPECT_FALSE(second.DoPlay()) << "no engine, no call";
+        EXPECT_EQ(second.EngineCallDepth(), 0);
+
+        client->reset();
+        RecordingOwner& next = NewOwner();
+        ASSERT_NE(CreateInstance(next), nullptr) << raise;
+        EXPECT_TRUE(next.DoPlay());
+        EXPECT_NE(client->processId(), ended);
+        EXPECT_EQ(Manager().InstanceCount(), 1);
+        DestroyInstance(next);
+    }
+}
+
+TEST_F(EngineProcess, WhatTheGuardCatchesInItsProcessLeavesThatProcessRunning) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    int32_t process = client->processId();
+    for (int32_t raise : {kRaiseCppException, kRaiseAccessViolation}) {
+        client->setRaise(kDoPlay, raise);
+        EXPECT_FALSE(owner.DoPlay()) << raise;
+        client->setRaise(kDoPlay, kRaiseNothing);
+        EXPECT_TRUE(owner.DoPlay()) << raise;
+        EXPECT_NE(owner.instanceRecord, nullptr);
+        EXPECT_EQ(client->processId(), process);
+    }
+}
+
+TEST_F(EngineProcess, AnEndDuringCreationGivesNoInstance) {
+    client->setRaise(kNewInstance, kRaiseCrash);
+    RecordingOwner& owner = NewOwner();
+    EXPECT_EQ(CreateInstance(owner), nullptr);
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    client->reset();
+    EXPECT_NE(CreateInstance(NewOwner()), nullptr);
+}
+
+TEST_F(EngineProcess, AnEndDuringDestructionStillDestroysTheInstance) {
+    RecordingOwner& first = NewOwner();
+    RecordingOwner& second = NewOwner();
+    ASSERT_NE(CreateInstance(first), nullptr);
+    ASSERT_NE(CreateInstance(second), nullptr);
+    client->setRaise(kDestroyInstance, kRaiseCrash);
+    DestroyInstance(first);
+    EXPECT_EQ(second.instanceRecord, nullptr) << "the other instance lost its engine";
+    EXPECT_EQ(Manager().InstanceCount(), 0);
+    client->reset();
+    EXPECT_NE(CreateInstance(NewOwner()), nullptr);
+}
