@@ -25,6 +25,7 @@ public:
 
 private:
     bool End();
+    void AwaitBytes() const;
 
     HANDLE readEnd_;
     HANDLE writeEnd_;

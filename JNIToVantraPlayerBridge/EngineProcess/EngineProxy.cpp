@@ -423,9 +423,17 @@ std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
     return reply;
 }
 
+// The process is reaped now (a process that broke the protocol may still
+// run: it is ended first); its handle goes with the proxy.
 void EngineProxy::End() {
     if (ended_) return;
     ended_ = true;
     channel_.Close();
+    if (WaitForSingleObject(process_, kExitWaitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, INFINITE);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
     if (endedHandler_) endedHandler_();
 }

@@ -42,6 +42,8 @@ public:
     void ReleaseLibrary();
 
     bool EngineLoaded() const { return engineModule || engineProcess; }
+    // Lets go of ended engine processes whose calls have all returned.
+    void ReleaseIdleProxies();
     // Whether the engine runs in a process of its own.
     bool EngineInOwnProcess() const { return engineProcess != nullptr; }
 
@@ -58,7 +60,6 @@ private:
     bool LoadInThisProcess(const std::u16string& path);
     bool StartEngineProcess(const std::u16string& path);
     void OnEngineProcessEnded();
-    void ReleaseIdleProxies();
 
     EngineFunctions engineFunctions;
     HostServices* hostServicesPointer;

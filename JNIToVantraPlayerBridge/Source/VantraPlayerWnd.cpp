@@ -170,6 +170,7 @@ void CPlayerWnd::OnEngineEnded() {
 }
 
 void CPlayerWnd::OnEngineCallsReturned() {
+    if (VantraPlayerManager* manager = VantraPlayerManager::Get(false)) manager->ReleaseIdleProxies();
     if (destructionPending) FinishDestruction();
     DeleteIfPending();  // may delete this
 }

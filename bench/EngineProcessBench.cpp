@@ -1,0 +1,219 @@
+// What running the engine in a process of its own costs, against the same
+// work with the engine in this process, measured side by side on the headless
+// backend with the no-op engine: an engine call's round trip, a full 1080p
+// repaint (the engine draws into the shared back buffer), a mouse move; then
+// 1,000 engine processes started and ended, half of them by a crash, and what
+// is left behind.
+// Usage: engine_process_bench RESULTS_FRAGMENT
+#include <RecordingEngineClient.h>
+#include <VantraPlayerManager.h>
+#include <VantraPlayerWnd.h>
+#include <dirent.h>
+#include <headless_control.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ResultTable.h"
+
+namespace {
+
+constexpr int kFullWidth = 1920;
+constexpr int kFullHeight = 1080;
+constexpr int kRepetitions = 9;
+
+void UseEngineProcess(bool yes) {
+    if (yes) {
+        setenv("VANTRA_PLAYER_ENGINE_HOST", "process", 1);
+    } else {
+        unsetenv("VANTRA_PLAYER_ENGINE_HOST");
+    }
+}
+
+// A shown host window under a top-level window; the mode is read when its
+// engine is loaded.
+class BenchWindow {
+public:
+    BenchWindow(const char* engine, int width, int height) {
+        parent_ = headless::CreateTopLevelWindow(0, 0, width, height);
+        window_ = new CPlayerWnd();
+        window_->SetPlayerFolder(RecordingEngineClient::FolderText(engine));
+        if (!window_->CreateHostWindow(parent_)) std::abort();
+        ShowWindow(window_->GetSafeHwnd(), SW_SHOWNORMAL);
+        MoveWindow(window_->GetSafeHwnd(), 0, 0, width, height, TRUE);
+        headless::RunUntilIdle();
+    }
+    ~BenchWindow() {
+        window_->DestroyWindow();
+        window_->DeleteWhenSafe();
+        DestroyWindow(parent_);
+        headless::RunUntilIdle();
+    }
+    BenchWindow(const BenchWindow&) = delete;
+    BenchWindow& operator=(const BenchWindow&) = delete;
+
+    CPlayerWnd* operator->() const { return window_; }
+
+private:
+    HWND parent_ = nullptr;
+    CPlayerWnd* window_ = nullptr;
+};
+
+// The median over repetitions of the time per iteration, in nanoseconds.
+double MedianNs(int iterations, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int r = 0; r < kRepetitions; ++r) {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < iterations; ++i) work();
+        auto end = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double, std::nano>(end - start).count() / iterations);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+struct ModeFigures {
+    double callNs = 0, paintNs = 0, paintShareNs = 0, moveNs = 0;
+};
+
+ModeFigures MeasureMode(bool engineProcess) {
+    UseEngineProcess(engineProcess);
+    ModeFigures figures;
+    {
+        BenchWindow window("noop", 640, 480);
+        if (window->GetInstanceRecord() == nullptr) std::abort();
+        figures.callNs = MedianNs(20000, [&] { window->DoPlay(); });
+        HWND hwnd = window->GetSafeHwnd();
+        int x = 0;
+        figures.moveNs = MedianNs(20000, [&] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(++x & 511, 100)); });
+    }
+    {
+        BenchWindow window("noop", kFullWidth, kFullHeight);
+        window->SetVariable("fill", "1");
+        figures.paintNs = MedianNs(100, [&] { window->DrawArea(AreaRect{0, kFullWidth, 0, kFullHeight}); });
+        window->SetVariable("fill", "0");
+        figures.paintShareNs = MedianNs(100, [&] { window->DrawArea(AreaRect{0, kFullWidth, 0, kFullHeight}); });
+    }
+    return figures;
+}
+
+int CountEntries(const char* directory) {
+    int count = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+        closedir(dir);
+    }
+    return count;
+}
+
+// Children of this process that are still there (running or not reaped).
+int CountChildren() {
+    std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) return -1;
+    int count = 0, pid = 0;
+    while (std::fscanf(file, "%d", &pid) == 1) ++count;
+    std::fclose(file);
+    return count;
+}
+
+struct CycleFigures {
+    double firstHundredMs = 0, lastHundredMs = 0, perCycleMs = 0;
+    long long heapBefore = 0, heapAfter = 0;
+    int fdsBefore = 0, fdsAfter = 0, childrenAfter = 0, gdiBefore = 0, gdiAfter = 0;
+};
+
+// Each cycle starts an engine process; odd cycles end it by a crash inside
+// DoPlay, even ones by destroying the window.
+CycleFigures RunStartsAndDeaths(int cycles) {
+    UseEngineProcess(true);
+    RecordingEngineClient recording("recording");
+    auto cycle = [&](int i) {
+        recording.reset();
+        BenchWindow window("recording", 120, 90);
+        if (i % 2) {
+            recording.setRaise(kDoPlay, kRaiseAbort);
+            if (window->DoPlay() || window->GetInstanceRecord()) std::abort();
+        }
+    };
+    cycle(0);
+    cycle(1);
+    CycleFigures figures;
+    figures.heapBefore = static_cast<long long>(mallinfo2().uordblks);
+    figures.fdsBefore = CountEntries("/proc/self/fd");
+    figures.gdiBefore = headless::CountLiveGdiObjects();
+    auto start = std::chrono::steady_clock::now(), slice = start;
+    for (int i = 0; i < cycles; ++i) {
+        cycle(i);
+        if ((i + 1) % 100 == 0) {
+            auto now = std::chrono::steady_clock::now();
+            double ms = std::chrono::duration<double, std::milli>(now - slice).count();
+            if (i + 1 == 100) figures.firstHundredMs = ms;
+            if (i + 1 == cycles) figures.lastHundredMs = ms;
+            slice = now;
+        }
+    }
+    auto end = std::chrono::steady_clock::now();
+    figures.perCycleMs = std::chrono::duration<double, std::milli>(end - start).count() / cycles;
+    figures.heapAfter = static_cast<long long>(mallinfo2().uordblks);
+    figures.fdsAfter = CountEntries("/proc/self/fd");
+    figures.childrenAfter = CountChildren();
+    figures.gdiAfter = headless::CountLiveGdiObjects();
+    return figures;
+}
+
+void Report(const ModeFigures& in, const ModeFigures& out, const CycleFigures& life, const std::string& path) {
+    auto us = [](double ns) { return ResultTable::Format(ns / 1000, "us"); };
+    auto ms = [](double ns) { return ResultTable::Format(ns / 1e6, "ms"); };
+    ResultTable costs("The engine in a process of its own, against in process (headless backend, no-op engine)");
+    costs.Add({"an engine call's round trip (DoPlay)", us(out.callNs), "in process: " + us(in.callNs),
+               out.callNs / in.callNs, "under 100 us", out.callNs < 100000});
+    costs.Add({"full repaint 1920 x 1080: the engine fills the shared buffer, BlitRect, copy (throughput)",
+               ms(out.paintNs), "in process: " + ms(in.paintNs), in.paintNs / out.paintNs, ">= 0.9",
+               in.paintNs / out.paintNs >= 0.9});
+    costs.Add({"the same repaint, the engine does not fill (the host's share)", ms(out.paintShareNs),
+               "in process: " + ms(in.paintShareNs), in.paintShareNs / out.paintShareNs, ">= 0.9",
+               in.paintShareNs / out.paintShareNs >= 0.9});
+    costs.Add({"WM_MOUSEMOVE through the window (HandleEvent and CallFunction2, two round trips)", us(out.moveNs),
+               "in process: " + us(in.moveNs), out.moveNs / in.moveNs, "under 200 us", out.moveNs < 200000});
+    costs.Write(path);
+
+    ResultTable cycles("1,000 engine processes started and ended (half by abort inside DoPlay, half by closing)");
+    cycles.Add({"per start and end", ResultTable::Format(life.perCycleMs, "ms"),
+                "first hundred: " + ResultTable::Format(life.firstHundredMs / 100, "ms"),
+                life.lastHundredMs / life.firstHundredMs, "last hundred <= 1.10 x first",
+                life.lastHundredMs <= 1.10 * life.firstHundredMs});
+    long long grown = life.heapAfter - life.heapBefore;
+    cycles.Add({"heap in use after", std::to_string(life.heapAfter) + " B (" + std::to_string(grown) + " B more)",
+                "before: " + std::to_string(life.heapBefore) + " B",
+                static_cast<double>(life.heapAfter) / static_cast<double>(life.heapBefore), "ends where it began",
+                grown <= 0});
+    cycles.Add({"open descriptors / child processes / GDI objects after",
+                std::to_string(life.fdsAfter) + " / " + std::to_string(life.childrenAfter) + " / " +
+                    std::to_string(life.gdiAfter),
+                "before: " + std::to_string(life.fdsBefore) + " / 0 / " + std::to_string(life.gdiBefore),
+                life.fdsBefore ? static_cast<double>(life.fdsAfter) / life.fdsBefore : 1.0, "end where they began",
+                life.fdsAfter == life.fdsBefore && life.childrenAfter == 0 && life.gdiAfter == life.gdiBefore});
+    cycles.Write(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: engine_process_bench RESULTS_FRAGMENT\n");
+        return 2;
+    }
+    ModeFigures inProcess = MeasureMode(false);
+    ModeFigures engineProcess = MeasureMode(true);
+    CycleFigures life = RunStartsAndDeaths(1000);
+    Report(inProcess, engineProcess, life, argv[1]);
+    return 0;
+}
