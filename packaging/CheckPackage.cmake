@@ -21,7 +21,9 @@ set(expected
   java/vantra-player-widget-sources.jar java/vantra-player-widget.jar
   licenses/GPL-3.txt licenses/gcc-runtime-libraries.txt licenses/mingw-w64-runtime.txt
   windows-x64/JNIToVantraPlayerBridge.dll windows-x64/JNIToVantraPlayerBridge.dll.debug
-  windows-x86/JNIToVantraPlayerBridge.dll windows-x86/JNIToVantraPlayerBridge.dll.debug)
+  windows-x64/VantraPlayerEngineHost.exe windows-x64/VantraPlayerEngineHost.exe.debug
+  windows-x86/JNIToVantraPlayerBridge.dll windows-x86/JNIToVantraPlayerBridge.dll.debug
+  windows-x86/VantraPlayerEngineHost.exe windows-x86/VantraPlayerEngineHost.exe.debug)
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
 list(SORT found)
 list(SORT expected)

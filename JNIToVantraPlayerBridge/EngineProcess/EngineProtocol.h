@@ -50,9 +50,14 @@ enum BackBufferWord : int {
 };
 constexpr int32_t kMaxBufferColors = 256;
 
-// The engine process's program, beside the library.
+// The engine process's program, beside the library: of the library's own
+// processor, and of the other one for engines built for that.
 #ifdef _WIN32
 constexpr char16_t kEngineHostProgram[] = u"VantraPlayerEngineHost.exe";
+constexpr char16_t kEngineHostProgram32[] = u"VantraPlayerEngineHost32.exe";
+constexpr char16_t kEngineHostProgram64[] = u"VantraPlayerEngineHost64.exe";
 #else
 constexpr char16_t kEngineHostProgram[] = u"VantraPlayerEngineHost";
+constexpr char16_t kEngineHostProgram32[] = u"VantraPlayerEngineHost32";
+constexpr char16_t kEngineHostProgram64[] = u"VantraPlayerEngineHost64";
 #endif

@@ -24,12 +24,16 @@ std::u16string Directory(const std::u16string& path) {
     return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
 }
 
-std::u16string EngineHostPath() {
+std::u16string EngineHostPath(ModuleArchitecture engine) {
     std::u16string own(32768, u'\0');
     HMODULE module = ModuleOfAddress(reinterpret_cast<const void*>(&EngineProxy::Start));
     DWORD length = GetModuleFileNameW(module, AsWide(&own[0]), static_cast<DWORD>(own.size()));
     own.resize(length < own.size() ? length : 0);
-    return Directory(own) + kEngineHostProgram;
+    const char16_t* program = kEngineHostProgram;
+    if (engine != ModuleArchitecture::Unknown && engine != OwnArchitecture()) {
+        program = engine == ModuleArchitecture::X86 ? kEngineHostProgram32 : kEngineHostProgram64;
+    }
+    return Directory(own) + program;
 }
 
 std::u16string FromUtf8(const std::string& text) {
@@ -185,8 +189,8 @@ const char* TextArgument(const ChannelFrame& request) { return request.texts[0] 
 
 }  // namespace
 
-std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath, const HostServices& services,
-                                                std::u16string* reason) {
+std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath, ModuleArchitecture architecture,
+                                                const HostServices& services, std::u16string* reason) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE helperInput = nullptr, toHelper = nullptr, fromHelper = nullptr, helperOutput = nullptr;
     if (!CreatePipe(&helperInput, &toHelper, &inheritable, 0)) {
@@ -202,7 +206,7 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
     // Our own ends stay ours: an engine process holding them would never see the channel close.
     SetHandleInformation(toHelper, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);
-    std::u16string program = EngineHostPath();
+    std::u16string program = EngineHostPath(architecture);
     std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

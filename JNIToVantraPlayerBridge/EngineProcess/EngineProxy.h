@@ -25,13 +25,15 @@
 #include "ChannelFrame.h"
 #include "EngineChannel.h"
 #include "EngineContract.h"
+#include "ModuleArchitecture.h"
 
 class EngineProxy {
 public:
-    // Starts the engine process for the engine file and waits for its
-    // greeting; null with *reason when the engine cannot be had that way.
-    static std::unique_ptr<EngineProxy> Start(const std::u16string& enginePath, const HostServices& services,
-                                              std::u16string* reason);
+    // Starts the engine process for the engine file, of the engine's
+    // processor, and waits for its greeting; null with *reason when the
+    // engine cannot be had that way.
+    static std::unique_ptr<EngineProxy> Start(const std::u16string& enginePath, ModuleArchitecture architecture,
+                                              const HostServices& services, std::u16string* reason);
     // Closes the channel, which ends the engine process, and reaps it.
     ~EngineProxy();
     EngineProxy(const EngineProxy&) = delete;

@@ -46,8 +46,9 @@ std::u16string EnvironmentValue(const char16_t* name) {
     return value;
 }
 
-// An engine process when asked for, or when the engine cannot run in this one.
-bool RunsInOwnProcess(const std::u16string& enginePath) {
+// An engine process when asked for, or when the engine was built for
+// another processor and cannot run in this process.
+bool RunsInOwnProcess(ModuleArchitecture engine) {
     std::u16string mode = EnvironmentValue(kEngineHostVariable);
     if (mode == u"process") return true;
     if (!mode.empty()) {
@@ -55,8 +56,7 @@ bool RunsInOwnProcess(const std::u16string& enginePath) {
                               u" is ignored: the one value it takes is \"process\"\n";
         OutputDebugStringW(AsWide(line.c_str()));
     }
-    ModuleArchitecture architecture = ReadModuleArchitecture(enginePath);
-    return architecture != ModuleArchitecture::Unknown && architecture != OwnArchitecture();
+    return engine != ModuleArchitecture::Unknown && engine != OwnArchitecture();
 }
 
 bool Contains(const std::vector<InstanceRecord*>& records, const InstanceRecord* record) {
@@ -101,7 +101,8 @@ bool VantraPlayerManager::LoadEngine() {
     if (EngineLoaded()) return true;
     ReleaseIdleProxies();
     std::u16string path = EnginePath(playerFolder);
-    return RunsInOwnProcess(path) ? StartEngineProcess(path) : LoadInThisProcess(path);
+    ModuleArchitecture architecture = ReadModuleArchitecture(path);
+    return RunsInOwnProcess(architecture) ? StartEngineProcess(path, architecture) : LoadInThisProcess(path);
 }
 
 bool VantraPlayerManager::LoadInThisProcess(const std::u16string& path) {
@@ -111,9 +112,9 @@ bool VantraPlayerManager::LoadInThisProcess(const std::u16string& path) {
     return failure.empty();
 }
 
-bool VantraPlayerManager::StartEngineProcess(const std::u16string& path) {
+bool VantraPlayerManager::StartEngineProcess(const std::u16string& path, ModuleArchitecture architecture) {
     std::u16string reason;
-    engineProcess = EngineProxy::Start(path, hostServices, &reason);
+    engineProcess = EngineProxy::Start(path, architecture, hostServices, &reason);
     if (!engineProcess) {
         ReportUnusableEngine(path, reason);
         return false;

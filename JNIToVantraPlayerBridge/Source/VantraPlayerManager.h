@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "EngineContract.h"
+#include "ModuleArchitecture.h"
 
 class EngineProxy;
 class PlayerInstance;
@@ -58,7 +59,7 @@ private:
     VantraPlayerManager();
 
     bool LoadInThisProcess(const std::u16string& path);
-    bool StartEngineProcess(const std::u16string& path);
+    bool StartEngineProcess(const std::u16string& path, ModuleArchitecture architecture);
     void OnEngineProcessEnded();
 
     EngineFunctions engineFunctions;

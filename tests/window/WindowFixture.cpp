@@ -24,8 +24,12 @@ void WindowTest::TearDown() {
 }
 
 CPlayerWnd* WindowTest::CreatePlayer(const char* engineName) {
+    return CreatePlayerIn(RecordingEngineClient::FolderText(engineName));
+}
+
+CPlayerWnd* WindowTest::CreatePlayerIn(const std::u16string& folderText) {
     auto* window = new CPlayerWnd();
-    window->SetPlayerFolder(RecordingEngineClient::FolderText(engineName));
+    window->SetPlayerFolder(folderText);
     if (!window->CreateHostWindow(parent)) {
         delete window;
         return nullptr;

@@ -20,6 +20,8 @@ protected:
     // A host window under `parent` (the recording parent by default), with
     // the engine of the given folder.
     CPlayerWnd* CreatePlayer(const char* engine = "recording");
+    // The same with the folder text the host is given ("/<folder>/").
+    CPlayerWnd* CreatePlayerIn(const std::u16string& folderText);
     // Shows and places the window as the Java side does.
     void Place(CPlayerWnd* window, int x, int y, int width, int height);
     void DestroyPlayer(CPlayerWnd* window);
