@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "ResultTable.h"
 
 namespace {
@@ -36,35 +37,6 @@ void UseEngineProcess(bool yes) {
         unsetenv("VANTRA_PLAYER_ENGINE_HOST");
     }
 }
-
-// A shown host window under a top-level window; the mode is read when its
-// engine is loaded.
-class BenchWindow {
-public:
-    BenchWindow(const char* engine, int width, int height) {
-        parent_ = headless::CreateTopLevelWindow(0, 0, width, height);
-        window_ = new CPlayerWnd();
-        window_->SetPlayerFolder(RecordingEngineClient::FolderText(engine));
-        if (!window_->CreateHostWindow(parent_)) std::abort();
-        ShowWindow(window_->GetSafeHwnd(), SW_SHOWNORMAL);
-        MoveWindow(window_->GetSafeHwnd(), 0, 0, width, height, TRUE);
-        headless::RunUntilIdle();
-    }
-    ~BenchWindow() {
-        window_->DestroyWindow();
-        window_->DeleteWhenSafe();
-        DestroyWindow(parent_);
-        headless::RunUntilIdle();
-    }
-    BenchWindow(const BenchWindow&) = delete;
-    BenchWindow& operator=(const BenchWindow&) = delete;
-
-    CPlayerWnd* operator->() const { return window_; }
-
-private:
-    HWND parent_ = nullptr;
-    CPlayerWnd* window_ = nullptr;
-};
 
 // The median over repetitions of the time per iteration, in nanoseconds.
 double MedianNs(int iterations, const std::function<void()>& work) {
@@ -87,7 +59,7 @@ ModeFigures MeasureMode(bool engineProcess) {
     UseEngineProcess(engineProcess);
     ModeFigures figures;
     {
-        BenchWindow window("noop", 640, 480);
+        BenchWindow window(640, 480);
         if (window->GetInstanceRecord() == nullptr) std::abort();
         figures.callNs = MedianNs(20000, [&] { window->DoPlay(); });
         HWND hwnd = window->GetSafeHwnd();
@@ -95,7 +67,7 @@ ModeFigures MeasureMode(bool engineProcess) {
         figures.moveNs = MedianNs(20000, [&] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(++x & 511, 100)); });
     }
     {
-        BenchWindow window("noop", kFullWidth, kFullHeight);
+        BenchWindow window(kFullWidth, kFullHeight);
         window->SetVariable("fill", "1");
         figures.paintNs = MedianNs(100, [&] { window->DrawArea(AreaRect{0, kFullWidth, 0, kFullHeight}); });
         window->SetVariable("fill", "0");
@@ -137,11 +109,14 @@ CycleFigures RunStartsAndDeaths(int cycles) {
     RecordingEngineClient recording("recording");
     auto cycle = [&](int i) {
         recording.reset();
-        BenchWindow window("recording", 120, 90);
-        if (i % 2) {
-            recording.setRaise(kDoPlay, kRaiseAbort);
-            if (window->DoPlay() || window->GetInstanceRecord()) std::abort();
+        {
+            BenchWindow window(120, 90, "recording");
+            if (i % 2) {
+                recording.setRaise(kDoPlay, kRaiseAbort);
+                if (window->DoPlay() || window->GetInstanceRecord()) std::abort();
+            }
         }
+        headless::RunUntilIdle();
     };
     cycle(0);
     cycle(1);

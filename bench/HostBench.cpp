@@ -16,6 +16,7 @@
 #include <map>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "ResultTable.h"
 
 namespace {
@@ -23,34 +24,6 @@ namespace {
 constexpr int kFullWidth = 1920;
 constexpr int kFullHeight = 1080;
 constexpr int64_t kFrameBytes = int64_t{kFullWidth} * kFullHeight * 4;
-
-// A shown host window with the no-op engine, under a top-level window.
-class BenchWindow {
-public:
-    BenchWindow(int width, int height) {
-        parent_ = headless::CreateTopLevelWindow(0, 0, width, height);
-        window_ = new CPlayerWnd();
-        window_->SetPlayerFolder(RecordingEngineClient::FolderText("noop"));
-        if (!window_->CreateHostWindow(parent_)) std::abort();
-        ShowWindow(window_->GetSafeHwnd(), SW_SHOWNORMAL);
-        MoveWindow(window_->GetSafeHwnd(), 0, 0, width, height, TRUE);
-        headless::RunUntilIdle();
-    }
-    ~BenchWindow() {
-        window_->StopPlay();
-        window_->DestroyWindow();
-        window_->DeleteWhenSafe();
-        DestroyWindow(parent_);
-    }
-    BenchWindow(const BenchWindow&) = delete;
-    BenchWindow& operator=(const BenchWindow&) = delete;
-
-    CPlayerWnd* operator->() const { return window_; }
-
-private:
-    HWND parent_ = nullptr;
-    CPlayerWnd* window_ = nullptr;
-};
 
 // ---- paint path ----
 

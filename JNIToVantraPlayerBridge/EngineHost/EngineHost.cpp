@@ -45,16 +45,6 @@ int32_t CallEntry(const EngineFunctions& table, int index, Args... args) {
 
 }  // namespace
 
-EngineHost::Instance::~Instance() { ReleaseBackBuffer(); }
-
-void EngineHost::Instance::ReleaseBackBuffer() {
-    if (bitmap) DeleteObject(bitmap);
-    if (section) CloseHandle(section);
-    bitmap = nullptr;
-    section = nullptr;
-    info = BackBufferInfo{};
-}
-
 EngineHost::EngineHost(HANDLE input, HANDLE output) : channel_(input, output) {}
 
 int EngineHost::Run(const std::u16string& enginePath) {
@@ -95,9 +85,9 @@ std::string EngineHost::LoadEngine(const std::u16string& enginePath) {
     return utf8;
 }
 
-EngineHost::Instance* EngineHost::Find(InstanceRecord* record) {
+RemoteWindow* EngineHost::Find(InstanceRecord* record) {
     for (auto& entry : instances_) {
-        if (&entry.second->record == record) return entry.second.get();
+        if (entry.second->Record() == record) return entry.second.get();
     }
     return nullptr;
 }
@@ -116,27 +106,24 @@ ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
     call.code = static_cast<uint16_t>(guardedCall.code & ~kGuardedCall);
     answer.words = {0, kRefused};
     if (call.code == kNewInstance && call.instance != 0 && !instances_.count(call.instance)) {
-        auto instance = std::make_unique<Instance>();
-        instance->id = call.instance;
-        instance->record.owner = reinterpret_cast<PlayerInstance*>(instance.get());  // opaque to the engine
-        instances_[call.instance] = std::move(instance);
+        instances_[call.instance] = std::make_unique<RemoteWindow>(*this, call.instance);
     }
     auto found = instances_.find(call.instance);
     if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
-    Instance& instance = *found->second;
+    RemoteWindow& window = *found->second;
     bool returned = true;
     if (guarded) {
-        returned = CallGuarded([&] { RunEntry(instance, call, answer); });
+        returned = CallGuarded([&] { RunEntry(window, call, answer); });
     } else {
-        RunEntry(instance, call, answer);
+        RunEntry(window, call, answer);
     }
     answer.words[kAnswerRaised] = returned ? 0 : 1;
     if (call.code == kDestroyInstance) DestroyInstance(call.instance);
     return answer;
 }
 
-void EngineHost::RunEntry(Instance& instance, const ChannelFrame& call, ChannelFrame& answer) {
-    InstanceRecord* record = &instance.record;
+void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, ChannelFrame& answer) {
+    InstanceRecord* record = window.Record();
     const std::vector<int32_t>& w = call.words;
     int32_t& result = answer.words[kAnswerResult];
     result = 0;
@@ -172,7 +159,11 @@ void EngineHost::RunEntry(Instance& instance, const ChannelFrame& call, ChannelF
             answer.words.insert(answer.words.end(), {width, height});
             break;
         }
-        case kSetBackBuffer: AttachBackBuffer(instance, w, answer); break;
+        case kSetBackBuffer: {
+            const BackBufferInfo* info = window.AttachBackBuffer(w);
+            result = info ? CallEntry(functions_, call.code, record, info) : kRefused;
+            break;
+        }
         case kPaintArea: result = CallEntry(functions_, call.code, record, w[0], w[1], w[2], w[3]); break;
         case kSetMouseCapture:
         case kSetModeValue: result = CallEntry(functions_, call.code, record, w[0]); break;
@@ -189,45 +180,7 @@ void EngineHost::RunEntry(Instance& instance, const ChannelFrame& call, ChannelF
         }
         default: result = kRefused; break;
     }
-    if (call.code == kDetachBackBuffer) instance.ReleaseBackBuffer();
-}
-
-// Maps the window's section and tells the engine of this process's view of it.
-void EngineHost::AttachBackBuffer(Instance& instance, const std::vector<int32_t>& w, ChannelFrame& answer) {
-    int32_t& result = answer.words[kAnswerResult];
-    result = kRefused;
-    if (w.size() < kBufferColors) return;
-    int32_t colors = w[kBufferColorCount];
-    if (colors < 0 || colors > kMaxBufferColors || w.size() != static_cast<size_t>(kBufferColors + colors)) return;
-    instance.ReleaseBackBuffer();
-    instance.section = reinterpret_cast<HANDLE>(static_cast<intptr_t>(w[kBufferSection]));
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = w[kBufferWidth];
-    header.biHeight = w[kBufferBottomUp] ? w[kBufferHeight] : -w[kBufferHeight];
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(w[kBufferBitsPerPixel]);
-    header.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    instance.bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels,
-                                       instance.section, static_cast<DWORD>(w[kBufferOffset]));
-    if (!instance.bitmap) {
-        instance.ReleaseBackBuffer();
-        return;
-    }
-    instance.colors.resize(static_cast<size_t>(colors));
-    if (colors > 0) std::memcpy(instance.colors.data(), &w[kBufferColors], colors * sizeof(RGBQUAD));
-    BackBufferInfo& info = instance.info;
-    info.colorTable = instance.colors.data();
-    info.colorCount = colors;
-    info.pixels = pixels;
-    info.width = w[kBufferWidth];
-    info.height = w[kBufferHeight];
-    info.bitsPerPixel = w[kBufferBitsPerPixel];
-    info.bytesPerRow = w[kBufferBytesPerRow];
-    info.bottomUp = static_cast<uint8_t>(w[kBufferBottomUp]);
-    info.pixelFormat = w[kBufferPixelFormat];
-    result = CallEntry(functions_, kSetBackBuffer, &instance.record, &info);
+    if (call.code == kDetachBackBuffer) window.ReleaseBackBuffer();
 }
 
 void EngineHost::DestroyInstance(uint32_t id) {
@@ -237,13 +190,12 @@ void EngineHost::DestroyInstance(uint32_t id) {
     if (instances_.empty()) CallGuarded([&] { CallEntry(functions_, kShutdown); });
 }
 
-ChannelFrame EngineHost::Request(InstanceRecord* record, int service, std::vector<int32_t> words,
+ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int32_t> words,
                                  std::vector<std::optional<std::string>> texts, size_t replyWords) {
-    Instance* instance = Find(record);
     ChannelFrame request;
     request.kind = FrameKind::Request;
     request.code = static_cast<uint16_t>(service);
-    request.instance = instance ? instance->id : 0;  // the library answers a null record for 0
+    request.instance = instance;
     request.words = std::move(words);
     request.texts = std::move(texts);
     if (!channel_.Send(request)) LibraryGone();

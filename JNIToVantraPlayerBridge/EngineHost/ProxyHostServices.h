@@ -1,6 +1,7 @@
-// The host services table the engine gets in the engine process: the heap,
-// the back buffer's view and bitmap, and the services that need no host are
-// answered here; the rest are asked of the library.
+// The host services table the engine gets in the engine process: the
+// library's own table, whose per-instance services reach the record's owner
+// (a RemoteWindow), with the trace and call-function services, which go to
+// Java in the library, asked of the library instead.
 #pragma once
 
 #include "EngineContract.h"
