@@ -130,3 +130,16 @@ TEST_F(FocusCapture, LeaveTrackingReportsWhenThePointerLeavesAndThenStops) {
     PumpUntil([] { return false; }, 300);
     EXPECT_TRUE(Recorded(a, WM_MOUSELEAVE).empty());
 }
+
+// The engine process tells which cursor the engine set in UpdateCursor.
+TEST_F(FocusCapture, GetCursorGivesTheCursorLastSet) {
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    HCURSOR beam = LoadCursorW(nullptr, IDC_IBEAM);
+    ASSERT_NE(arrow, nullptr);
+    ASSERT_NE(beam, nullptr);
+    HCURSOR previous = SetCursor(beam);
+    EXPECT_EQ(GetCursor(), beam);
+    SetCursor(arrow);
+    EXPECT_EQ(GetCursor(), arrow);
+    SetCursor(previous);
+}

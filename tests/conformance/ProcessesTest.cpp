@@ -3,6 +3,7 @@
 #include <RecordingEngineClient.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -40,38 +41,111 @@ void Start(Child& child, const char16_t* mode, HANDLE input = nullptr, HANDLE ou
                                    nullptr, nullptr, &startup, &child.info) != FALSE;
 }
 
-}  // namespace
-
-TEST(Processes, AChildEchoesThroughInheritedPipesAndItsExitCodeArrives) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+// The pipes of a child's standard input and output; our ends are not inherited.
+struct ChildPipes {
     HANDLE childInput = nullptr, toChild = nullptr, fromChild = nullptr, childOutput = nullptr;
-    ASSERT_TRUE(CreatePipe(&childInput, &toChild, &inheritable, 0));
-    ASSERT_TRUE(CreatePipe(&fromChild, &childOutput, &inheritable, 0));
-    // Our own ends stay ours: a child holding the writing end would never see its input end.
-    SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
-    Child child;
-    Start(child, u"echo", childInput, childOutput);
-    CloseHandle(childInput);
-    CloseHandle(childOutput);
-    ASSERT_TRUE(child.started);
+    bool Open() {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        if (!CreatePipe(&childInput, &toChild, &inheritable, 0)) return false;
+        if (!CreatePipe(&fromChild, &childOutput, &inheritable, 0)) return false;
+        // A child holding the writing end would never see its input end.
+        SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
+        return true;
+    }
+    // Once the child has them.
+    void CloseChildEnds() {
+        CloseHandle(childInput);
+        CloseHandle(childOutput);
+    }
+    void Send(const std::string& text) const {
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(toChild, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    }
+    // Everything the child writes until its output ends.
+    std::string ReadAll() const {
+        std::string received;
+        char buffer[256];
+        DWORD read = 0;
+        while (ReadFile(fromChild, buffer, sizeof buffer, &read, nullptr) && read > 0) received.append(buffer, read);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+        return received;
+    }
+    ~ChildPipes() {
+        if (toChild) CloseHandle(toChild);
+        if (fromChild) CloseHandle(fromChild);
+    }
+};
 
-    const std::string sent = "a frame's bytes, and more";
-    DWORD written = 0;
-    EXPECT_TRUE(WriteFile(toChild, sent.data(), static_cast<DWORD>(sent.size()), &written, nullptr));
-    CloseHandle(toChild);
-    std::string received;
-    char buffer[256];
-    DWORD read = 0;
-    while (ReadFile(fromChild, buffer, sizeof buffer, &read, nullptr) && read > 0) received.append(buffer, read);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
-    CloseHandle(fromChild);
-    EXPECT_EQ(received, sent);
-
+DWORD ExitCodeOnceEnded(const Child& child) {
     EXPECT_EQ(WaitForSingleObject(child.info.hProcess, INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeProcess(child.info.hProcess, &code));
-    EXPECT_EQ(code, 7u);
+    return code;
+}
+
+}  // namespace
+
+TEST(Processes, AChildEchoesThroughInheritedPipesAndItsExitCodeArrives) {
+    ChildPipes pipes;
+    ASSERT_TRUE(pipes.Open());
+    Child child;
+    Start(child, u"echo", pipes.childInput, pipes.childOutput);
+    pipes.CloseChildEnds();
+    ASSERT_TRUE(child.started);
+    const std::string sent = "a frame's bytes, and more";
+    pipes.Send(sent);
+    CloseHandle(pipes.toChild);
+    pipes.toChild = nullptr;
+    EXPECT_EQ(pipes.ReadAll(), sent);
+    EXPECT_EQ(ExitCodeOnceEnded(child), 7u);
+}
+
+// How the engine process comes to see the window's back buffer.
+TEST(Processes, AMappingDuplicatedIntoAChildIsTheSameMemoryThere) {
+    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 65536, nullptr);
+    ASSERT_NE(section, nullptr);
+    auto* view = static_cast<volatile uint32_t*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    ChildPipes pipes;
+    ASSERT_TRUE(pipes.Open());
+    Child child;
+    Start(child, u"map", pipes.childInput, pipes.childOutput);
+    pipes.CloseChildEnds();
+    ASSERT_TRUE(child.started);
+    HANDLE remote = nullptr;
+    ASSERT_TRUE(
+        DuplicateHandle(GetCurrentProcess(), section, child.info.hProcess, &remote, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    pipes.Send(std::to_string(reinterpret_cast<intptr_t>(remote)) + "\n");
+    EXPECT_EQ(pipes.ReadAll(), "mapped");
+    EXPECT_EQ(ExitCodeOnceEnded(child), 0u);
+    EXPECT_EQ(view[0], 0x5EC7104u) << "the child's write is in our view";
+    UnmapViewOfFile(const_cast<uint32_t*>(view));
+    CloseHandle(section);
+}
+
+// How the tests hand the engine process the recording engine's file.
+TEST(Processes, TheEnvironmentIsSetReadAndInherited) {
+    const char16_t name[] = u"VP_CONFORMANCE_VARIABLE";
+    ASSERT_TRUE(SetEnvironmentVariableW(AsWide(name), AsWide(u"a value")));
+    WCHAR small[3];
+    EXPECT_EQ(GetEnvironmentVariableW(AsWide(name), small, 3), 8u) << "the room it needs, its end included";
+    WCHAR value[32];
+    ASSERT_EQ(GetEnvironmentVariableW(AsWide(name), value, 32), 7u);
+    EXPECT_EQ(std::u16string(AsUtf16(value)), u"a value");
+
+    ChildPipes pipes;
+    ASSERT_TRUE(pipes.Open());
+    Child child;
+    Start(child, u"env VP_CONFORMANCE_VARIABLE", pipes.childInput, pipes.childOutput);
+    pipes.CloseChildEnds();
+    ASSERT_TRUE(child.started);
+    EXPECT_EQ(pipes.ReadAll(), "a value");
+    EXPECT_EQ(ExitCodeOnceEnded(child), 0u);
+
+    ASSERT_TRUE(SetEnvironmentVariableW(AsWide(name), nullptr));
+    EXPECT_EQ(GetEnvironmentVariableW(AsWide(name), value, 32), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
 }
 
 TEST(Processes, AChildThatDoesNotEndIsEndedWithTheCodeGiven) {

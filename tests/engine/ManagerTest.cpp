@@ -161,3 +161,20 @@ TEST_F(ManagerLifecycle, TheEngineRunsInTheProcessTheModeSays) {
     EXPECT_EQ(elsewhere, EngineInItsOwnProcess());
     EXPECT_EQ(Manager().EngineInOwnProcess(), EngineInItsOwnProcess());
 }
+
+TEST_F(ManagerLifecycle, AnUnknownEngineHostIsIgnoredAndSaidSo) {
+    const char16_t name[] = u"VANTRA_PLAYER_ENGINE_HOST";
+    WCHAR before[32] = {};
+    bool wasSet = GetEnvironmentVariableW(AsWide(name), before, 32) > 0;
+    SetEnvironmentVariableW(AsWide(name), AsWide(u"elsewhere"));
+    DebugOutputCapture capture;
+    RecordingOwner& owner = NewOwner();
+    EXPECT_NE(CreateInstance(owner), nullptr);
+    EXPECT_FALSE(Manager().EngineInOwnProcess());
+    std::vector<std::u16string> lines = capture.Take();
+    SetEnvironmentVariableW(AsWide(name), wasSet ? before : nullptr);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              u"JNIToVantraPlayerBridge: VANTRA_PLAYER_ENGINE_HOST=elsewhere is ignored: the one value it "
+              u"takes is \"process\"\n");
+}
