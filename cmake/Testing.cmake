@@ -25,15 +25,24 @@ endif()
 # Under the emulated 32-bit Wine every process start costs about a minute, so
 # there a program is one CTest entry and runs whole, once.
 # With ENGINE_PROCESS the tests run a second time (suffix and label
-# engine-process) with the engine in a process of its own; not under the
-# emulated 32-bit Wine, whose program runs once.
+# engine-process) with the engine in a process of its own. Under the emulated
+# 32-bit Wine the program runs whole once more, without the tests
+# IN_PROCESS_ONLY names: they would skip, and a skip starts GoogleTest's
+# watcher thread, beside which the emulator ends the process at the library's
+# next structured exception (tests/emulator).
 function(vp_add_gtest target label)
-  cmake_parse_arguments(ARG "ENGINE_PROCESS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "ENGINE_PROCESS" "" "SOURCES;LIBS;IN_PROCESS_ONLY" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE GTest::gtest ${ARG_LIBS})
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     vp_add_import_check(${target})
     vp_add_whole_gtest(${target} ${target} "${label}")
+    if(ARG_ENGINE_PROCESS)
+      add_dependencies(${target} VantraPlayerEngineHost)
+      list(JOIN ARG_IN_PROCESS_ONLY ":" excluded)
+      vp_add_whole_gtest(${target}.engine-process ${target} engine-process --gtest_filter=-${excluded})
+      set_tests_properties(${target}.engine-process PROPERTIES ENVIRONMENT "VANTRA_PLAYER_ENGINE_HOST=process")
+    endif()
     return()
   endif()
   gtest_discover_tests(${target}
@@ -64,7 +73,7 @@ endfunction()
 # printed its summary and no failure: under the emulated 32-bit Wine a process
 # that dies after a failure can still exit with 0 (tests/emulator shows why).
 function(vp_add_whole_gtest name target labels)
-  add_test(NAME ${name} COMMAND ${target})
+  add_test(NAME ${name} COMMAND ${target} ${ARGN})
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 900
     PASS_REGULAR_EXPRESSION "\\[==========\\] [0-9]+ tests? from [0-9]+ test suites? ran"
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|\\[  SKIPPED \\]")
