@@ -48,6 +48,7 @@ int32_t CallEntry(const EngineFunctions& table, int index, Args... args) {
 EngineHost::EngineHost(HANDLE input, HANDLE output) : channel_(input, output) {}
 
 int EngineHost::Run(const std::u16string& enginePath) {
+    servingThread_ = GetCurrentThreadId();
     ChannelFrame hello;
     if (!channel_.Receive(&hello) || hello.kind != FrameKind::Hello || hello.words.empty()) return 2;
     std::string failure = hello.words[kHelloVersion] == kEngineProtocolVersion ? LoadEngine(enginePath)
@@ -93,7 +94,15 @@ RemoteWindow* EngineHost::Find(InstanceRecord* record) {
 }
 
 void EngineHost::Serve(const ChannelFrame& call) {
-    if (!channel_.Send(Answer(call))) LibraryGone();
+    ++callDepth_;
+    ChannelFrame answer = Answer(call);
+    --callDepth_;
+    Send(answer);
+}
+
+void EngineHost::Send(const ChannelFrame& frame) {
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    if (!channel_.Send(frame)) LibraryGone();
 }
 
 ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
@@ -128,7 +137,14 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
     int32_t& result = answer.words[kAnswerResult];
     result = 0;
     switch (call.code) {
-        case kNewInstance:
+        case kNewInstance: {
+            // Where notices of this instance are announced.
+            HWND hwnd = window.GetWindowHandle();
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            hostWindows_[window.Id()] = hwnd;
+        }
+            result = CallEntry(functions_, call.code, record);
+            break;
         case kDestroyInstance:
         case kStopPlay:
         case kDetachBackBuffer:
@@ -185,6 +201,10 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
 
 void EngineHost::DestroyInstance(uint32_t id) {
     instances_.erase(id);
+    {
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        hostWindows_.erase(id);
+    }
     // The library releases the engine after its last instance; here that is
     // this process's end, and the engine is shut down first as it would be there.
     if (instances_.empty()) CallGuarded([&] { CallEntry(functions_, kShutdown); });
@@ -198,7 +218,8 @@ ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int
     request.instance = instance;
     request.words = std::move(words);
     request.texts = std::move(texts);
-    if (!channel_.Send(request)) LibraryGone();
+    if (callDepth_ == 0 || GetCurrentThreadId() != servingThread_) return Notice(std::move(request), replyWords);
+    Send(request);
     ChannelFrame frame;
     while (channel_.Receive(&frame)) {
         if (frame.kind == FrameKind::Call) {
@@ -210,6 +231,22 @@ ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int
         }
     }
     LibraryGone();
+}
+
+ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
+    ChannelFrame reply;
+    reply.kind = FrameKind::Reply;
+    reply.code = request.code;
+    reply.words.assign(replyWords, 0);
+    // A lock the window cannot give, and a script stopped, as without a window.
+    if (request.code == kServiceLockBackBuffer || request.code == kServiceAskToKillScript) reply.words[0] = 1;
+    if (!IsNoticeable(request.code)) return reply;
+    request.kind = FrameKind::Notice;
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    if (!channel_.Send(request)) LibraryGone();
+    auto window = hostWindows_.find(request.instance);
+    if (window != hostWindows_.end()) PostMessageW(window->second, kEngineNoticeMessage, 0, 0);
+    return reply;
 }
 
 void EngineHost::LibraryGone() { ExitProcess(3); }

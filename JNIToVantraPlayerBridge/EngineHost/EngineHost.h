@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ public:
     RemoteWindow* Find(InstanceRecord* record);
     // Asks the library for a host service for its instance `instance` (0: a
     // null record) and waits for its reply, serving the calls it makes
-    // meanwhile; ends the process when the library is gone.
+    // meanwhile; ends the process when the library is gone. Outside the
+    // library's calls, or from another thread than the one serving them, a
+    // service is a notice instead, and the reply is the neutral one made here.
     ChannelFrame Request(uint32_t instance, int service, std::vector<int32_t> words = {},
                          std::vector<std::optional<std::string>> texts = {}, size_t replyWords = 1);
 
@@ -46,6 +49,8 @@ private:
     ChannelFrame Answer(const ChannelFrame& call);
     void RunEntry(RemoteWindow& window, const ChannelFrame& call, ChannelFrame& answer);
     void DestroyInstance(uint32_t id);
+    ChannelFrame Notice(ChannelFrame request, size_t replyWords);
+    void Send(const ChannelFrame& frame);
     [[noreturn]] void LibraryGone();
 
     EngineChannel channel_;
@@ -53,4 +58,8 @@ private:
     HostServices services_{};
     EngineFunctions functions_{};
     std::map<uint32_t, std::unique_ptr<RemoteWindow>> instances_;
+    DWORD servingThread_ = 0;
+    int callDepth_ = 0;
+    std::mutex sendMutex_;  // notices may come from the engine's threads; guards hostWindows_ too
+    std::map<uint32_t, HWND> hostWindows_;
 };

@@ -17,10 +17,10 @@ EngineHost* host = nullptr;
 
 std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
 
-// The library's number for the record; 0, which it serves as a null record,
-// for one the engine made up.
+// The library's number for the record, through its owner as the library's
+// own services find it (they may come from any of the engine's threads).
 uint32_t InstanceOf(InstanceRecord* record) {
-    RemoteWindow* window = host->Find(record);
+    auto* window = static_cast<RemoteWindow*>(record->owner);
     return window ? window->Id() : 0;
 }
 

@@ -63,6 +63,8 @@ public:
     // Complete with the next frame, Incomplete until more bytes come, Malformed for good.
     ChannelFrame::Decoded Next(ChannelFrame* frame);
     bool Broken() const { return broken_; }
+    // Whether bytes fed have not been read as frames yet.
+    bool Buffered() const { return pending_.size() > start_; }
 
 private:
     std::vector<uint8_t> pending_;

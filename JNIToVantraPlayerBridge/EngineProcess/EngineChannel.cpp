@@ -40,6 +40,12 @@ bool EngineChannel::Send(const ChannelFrame& frame) {
     return true;
 }
 
+bool EngineChannel::Readable() const {
+    DWORD available = 0;
+    return !ended_ &&
+           (reader_.Buffered() || (PeekNamedPipe(readEnd_, nullptr, 0, nullptr, &available, nullptr) && available > 0));
+}
+
 void EngineChannel::AwaitBytes() const {
     auto until = std::chrono::steady_clock::now() + kSpinBeforeBlocking;
     DWORD available = 0;

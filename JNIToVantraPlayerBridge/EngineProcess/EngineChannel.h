@@ -20,6 +20,8 @@ public:
     // Waits for the next frame; false once the channel has ended.
     bool Receive(ChannelFrame* frame);
     bool Ended() const { return ended_; }
+    // Whether a frame, or part of one, waits to be read.
+    bool Readable() const;
     // Ends the channel now, closing both handles: the other side sees it end.
     void Close();
 

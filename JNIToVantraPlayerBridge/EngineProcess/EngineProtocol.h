@@ -24,12 +24,36 @@
 // Request (code: the host service, instance: as in the call) and Reply:
 // words as the service takes and gives them, texts for its texts; Reply
 // words {result, out-words...}.
+//
+// Notice: a service the engine asks for outside the library's calls (from a
+// thread of its own, or between calls), carried like a Request but with no
+// Reply: the engine got its answer in its own process already. The engine
+// process posts kEngineNoticeMessage to the host window to announce it; the
+// library also serves notices it finds while it waits for an answer.
 #pragma once
 
 #include <cstdint>
 
 constexpr int32_t kEngineProtocolVersion = 1;
 constexpr uint16_t kGuardedCall = 0x8000;
+constexpr unsigned kEngineNoticeMessage = 0x8000 + 0x3A1;  // WM_APP + 0x3A1
+
+// The services that can be noticed; the others need an answer from the
+// library, and outside its calls the engine gets their neutral one.
+inline bool IsNoticeable(int service) {
+    switch (service) {
+        case 3:   // BlitRect
+        case 4:   // InvalidateArea
+        case 5:   // FillBackground
+        case 6:   // ResizeDisplay
+        case 7:   // SetCursorType
+        case 10:  // Trace
+        case 21:  // FlushPainting
+        case 22:  // CallFunction, its reply dropped
+            return true;
+        default: return false;
+    }
+}
 
 enum HelloWord : int { kHelloVersion, kHelloPointerBits, kHelloProcessId, kHelloLoadStatus, kHelloEntryMask };
 constexpr int kEntryMaskWords = (222 + 31) / 32;

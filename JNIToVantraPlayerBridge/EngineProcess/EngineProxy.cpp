@@ -349,6 +349,8 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     while (sent && !answer && channel_.Receive(&frame)) {
         if (frame.kind == FrameKind::Request) {
             if (!Serve(frame)) break;
+        } else if (frame.kind == FrameKind::Notice) {
+            if (!ServeNotice(frame)) break;
         } else if (frame.kind == FrameKind::Answer && frame.code == call.code && frame.instance == instance &&
                    frame.words.size() >= kAnswerOut && frame.texts.size() <= 1) {
             answer = std::move(frame);
@@ -365,6 +367,21 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
 bool EngineProxy::Serve(const ChannelFrame& request) {
     std::optional<ChannelFrame> reply = Reply(request);
     return reply && channel_.Send(*reply);
+}
+
+// A notice is served as its request would be; nobody waits for the reply.
+bool EngineProxy::ServeNotice(const ChannelFrame& notice) {
+    return IsNoticeable(notice.code) && Reply(notice).has_value();
+}
+
+void EngineProxy::ServeNotices() {
+    if (Ended() || callDepth_ > 0) return;  // inside a call, the call serves them
+    ++callDepth_;                           // what a notice does may not end this proxy's life
+    ChannelFrame frame;
+    while (!Ended() && channel_.Readable()) {
+        if (!channel_.Receive(&frame) || frame.kind != FrameKind::Notice || !ServeNotice(frame)) End();
+    }
+    --callDepth_;
 }
 
 // Serves a host service through the host's own table, as if the engine had

@@ -49,6 +49,9 @@ public:
     std::vector<InstanceRecord*> Records() const;
 
     void SetEndedHandler(std::function<void()> handler) { endedHandler_ = std::move(handler); }
+    // Serves the notices waiting on the channel, outside any call (the
+    // engine process announces them with a message to the host window).
+    void ServeNotices();
     bool Ended() const { return channel_.Ended() || ended_; }
     // Calls into the engine process in progress.
     int CallDepth() const { return callDepth_; }
@@ -65,6 +68,7 @@ private:
     EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
     bool Greet(std::u16string* reason);
     bool Serve(const ChannelFrame& request);
+    bool ServeNotice(const ChannelFrame& notice);
     std::optional<ChannelFrame> Reply(const ChannelFrame& request);
     InstanceRecord* RecordOf(uint32_t instance) const;
     void End();

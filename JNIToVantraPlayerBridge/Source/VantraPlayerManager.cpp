@@ -142,6 +142,11 @@ void VantraPlayerManager::OnEngineProcessEnded() {
     EngineEndedUpcalls(owners);
 }
 
+void VantraPlayerManager::ServeEngineNotices() {
+    if (engineProcess) engineProcess->ServeNotices();
+    ReleaseIdleProxies();  // serving them may have ended the engine process
+}
+
 void VantraPlayerManager::ReleaseIdleProxies() {
     for (auto it = endedProcesses.begin(); it != endedProcesses.end();) {
         it = (*it)->CallDepth() == 0 ? endedProcesses.erase(it) : it + 1;

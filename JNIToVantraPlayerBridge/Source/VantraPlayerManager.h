@@ -45,6 +45,8 @@ public:
     bool EngineLoaded() const { return engineModule || engineProcess; }
     // Lets go of ended engine processes whose calls have all returned.
     void ReleaseIdleProxies();
+    // Serves what the engine process asked for outside the host's calls.
+    void ServeEngineNotices();
     // Whether the engine runs in a process of its own.
     bool EngineInOwnProcess() const { return engineProcess != nullptr; }
 

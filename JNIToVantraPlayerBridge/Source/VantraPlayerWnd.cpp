@@ -4,6 +4,7 @@
 #include <cassert>
 #include <iterator>
 
+#include "EngineProtocol.h"
 #include "HostServices.h"
 #include "JavaUpcalls.h"
 #include "VantraPlayerManager.h"
@@ -119,6 +120,11 @@ const MessageMap* CPlayerWnd::GetMessageMap() const {
               }),
         Entry(WM_GETDLGCODE, [](CCmdTarget&, WPARAM, LPARAM) -> LRESULT { return kDialogCodes; }),
         Entry(WM_MENUSELECT, [](CCmdTarget&, WPARAM, LPARAM) -> LRESULT { return 0; }),
+        Entry(kEngineNoticeMessage,
+              [](CCmdTarget&, WPARAM, LPARAM) -> LRESULT {
+                  if (VantraPlayerManager* manager = VantraPlayerManager::Get(false)) manager->ServeEngineNotices();
+                  return 0;
+              }),
     };
     static const MessageMap map{CWnd::ThisMessageMap(), entries, std::size(entries)};
     return &map;

@@ -11,11 +11,13 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,8 @@ struct SharedState {
     char getVariableText[kTextResultRoom];
     char callFunction2Text[kTextResultRoom];
     int32_t rectWords[4];
+    int32_t threadServicesEntry;
+    int32_t threadServicesDelayMs;
     int32_t paintEntry;
     uint32_t paintColor;
     int32_t paintRect[4];  // left, top, right, bottom
@@ -196,6 +200,17 @@ void Paint(InstanceRecord* record) {
     EntryAs<service::FourWords>(services->entries[kServiceBlitRect])(record, r[0], r[1], r[2] - r[0], r[3] - r[1]);
 }
 
+void CallServicesFromAThread(InstanceRecord* record) {
+    HostServices* services = Local().services;
+    int32_t delay = State().threadServicesDelayMs;
+    if (!services) return;
+    std::thread([record, services, delay] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 20, 20);
+        EntryAs<service::Trace>(services->entries[kServiceTrace])(record, "from a thread");
+    }).detach();
+}
+
 // Records the call, runs the test's callback and scripted service call, raises if asked.
 const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_list<intptr_t> args,
                             const char* text0 = nullptr, const char* text1 = nullptr, double number = 0) {
@@ -217,6 +232,7 @@ const EntryBehaviour& Enter(int entry, InstanceRecord* record, std::initializer_
     if (local.callbacks[entry]) local.callbacks[entry](record, local.services, local.callbackContexts[entry]);
     MakeServiceCall(record, behaviour);
     if (state.paintEntry == entry && entry != 0) Paint(record);
+    if (state.threadServicesEntry == entry && entry != 0) CallServicesFromAThread(record);
     Raise(behaviour.raise);
     return behaviour;
 }
@@ -439,6 +455,11 @@ ENGINE_EXPORT void RecordingEngine_SetPaint(int32_t entry, uint32_t color, int32
     state.paintColor = color;
     int32_t rect[4] = {left, top, right, bottom};
     std::copy(rect, rect + 4, state.paintRect);
+}
+
+ENGINE_EXPORT void RecordingEngine_SetThreadServices(int32_t entry, int32_t delayMs) {
+    State().threadServicesEntry = entry;
+    State().threadServicesDelayMs = delayMs;
 }
 
 ENGINE_EXPORT int32_t RecordingEngine_ProcessId() { return State().engineProcessId; }

@@ -66,6 +66,11 @@ typedef void (*RecordingSetRectWordsFn)(int32_t a, int32_t b, int32_t c, int32_t
 // colour (0x00RRGGBB), through LockBackBuffer, and asks the host to blit it.
 typedef void (*RecordingSetPaintFn)(int32_t entry, uint32_t color, int32_t left, int32_t top, int32_t right,
                                     int32_t bottom);
+// On the entry, the engine starts a thread of its own that, `delayMs` later,
+// asks the host to invalidate the area {0, 0, 20, 20} and traces "from a
+// thread": services outside the host's calls, against the contract, as
+// timer-driven engines do.
+typedef void (*RecordingSetThreadServicesFn)(int32_t entry, int32_t delayMs);
 // The process the engine was last initialised in.
 typedef int32_t (*RecordingProcessIdFn)();
 typedef void (*RecordingSetServiceCallFn)(int32_t entry, int32_t serviceCall, const char* text);

@@ -95,4 +95,8 @@ ENGINE_NATIVE(jstring, lastReply)(JNIEnv* env, jclass) {
     return engine->lastServiceCall(nullptr, reply, sizeof reply) ? env->NewStringUTF(reply) : nullptr;
 }
 
+ENGINE_NATIVE(void, threadServicesOn)(JNIEnv*, jclass, jint entry, jint delayMs) {
+    engine->setThreadServices(entry, delayMs);
+}
+
 ENGINE_NATIVE(jint, processId)(JNIEnv*, jclass) { return engine->processId ? engine->processId() : 0; }

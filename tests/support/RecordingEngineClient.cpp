@@ -25,6 +25,7 @@ RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
     lastServiceCall = ProcAddress<RecordingLastServiceCallFn>(module, "RecordingEngine_LastServiceCall");
     processId = ProcAddress<RecordingProcessIdFn>(module, "RecordingEngine_ProcessId");
     setPaint = ProcAddress<RecordingSetPaintFn>(module, "RecordingEngine_SetPaint");
+    setThreadServices = ProcAddress<RecordingSetThreadServicesFn>(module, "RecordingEngine_SetThreadServices");
     if (reset) reset();
 }
 

@@ -47,6 +47,7 @@ public:
     RecordingLastServiceCallFn lastServiceCall = nullptr;
     RecordingProcessIdFn processId = nullptr;
     RecordingSetPaintFn setPaint = nullptr;
+    RecordingSetThreadServicesFn setThreadServices = nullptr;
 
 private:
     static constexpr char16_t kStateVariable[] = u"VANTRA_RECORDING_ENGINE_STATE";

@@ -40,3 +40,28 @@ TEST_F(EngineProcessWindow, AWindowWhoseEngineProcessEndedPaintsWhiteAndTakesInp
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
 }
+
+// Services an engine asks for from a thread of its own reach the window: as a
+// notice the engine process announces with a message to the window on
+// Windows; on the headless backend, whose windows are not shared between
+// processes, with the next call into the engine.
+TEST_F(EngineProcessWindow, ServicesAskedFromTheEnginesOwnThreadReachTheWindow) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    engine->setThreadServices(kDoPlay, 20);
+    EXPECT_TRUE(window->DoPlay());
+    engine->reset();
+    Sleep(200);  // the engine's thread has asked by now
+#ifdef _WIN32
+    Pump();  // the announcement, then the paint it asked for
+#else
+    EXPECT_TRUE(window->DoPlay());
+    Pump();
+#endif
+    std::vector<RecordedCall> paints = CallsOf(kPaintArea);
+    ASSERT_FALSE(paints.empty()) << "the area the engine's thread invalidated was painted";
+    EXPECT_EQ(paints[0].args[2], 20);  // bottom
+    EXPECT_EQ(paints[0].args[3], 20);  // right
+    EXPECT_NE(window->GetInstanceRecord(), nullptr) << "and the engine process lives on";
+}

@@ -168,6 +168,19 @@ class EngineProcessIsolationTest extends WidgetTestBase {
     }
 
     @Test
+    void aTraceFromTheEnginesOwnThreadReachesTheWidget() throws InterruptedException {
+        Recorder recorder = new Recorder();
+        VantraPlayerWidget widget = widget(recorder, "recording");
+        RecordingEngine.threadServicesOn(RecordingEngine.DO_PLAY, 20);
+        assertTrue(VPP_DoPlay(widget.window()));
+        RecordingEngine.reset();
+        Thread.sleep(200);
+        assertTrue(VPP_DoPlay(widget.window()), "the next call serves what the thread asked for");
+        assertEquals(List.of("from a thread"), recorder.traces);
+        assertNotEquals(0, GetVPPInstance(widget.window()));
+    }
+
+    @Test
     void theEnginesOwnThrowIsCaughtInItsProcessWhichLivesOn() {
         Recorder recorder = new Recorder();
         VantraPlayerWidget widget = widget(recorder, "recording");

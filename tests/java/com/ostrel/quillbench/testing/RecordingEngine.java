@@ -51,6 +51,12 @@ public final class RecordingEngine implements AutoCloseable {
     /** On the entry, the engine calls the call-function service with the request. */
     public static native void callFunctionOn(int entry, String request);
 
+    /**
+     * On the entry, the engine starts a thread that, delayMs later, invalidates {0, 0, 20, 20} and
+     * traces "from a thread".
+     */
+    public static native void threadServicesOn(int entry, int delayMs);
+
     /** The process the engine was last initialised in. */
     public static native int processId();
 
