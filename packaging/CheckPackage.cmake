@@ -22,6 +22,7 @@ set(expected
   licenses/GPL-3.txt licenses/gcc-runtime-libraries.txt licenses/mingw-w64-runtime.txt
   windows-x64/JNIToVantraPlayerBridge.dll windows-x64/JNIToVantraPlayerBridge.dll.debug
   windows-x64/VantraPlayerEngineHost.exe windows-x64/VantraPlayerEngineHost.exe.debug
+  windows-x64/VantraPlayerEngineHost32.exe windows-x86/VantraPlayerEngineHost64.exe
   windows-x86/JNIToVantraPlayerBridge.dll windows-x86/JNIToVantraPlayerBridge.dll.debug
   windows-x86/VantraPlayerEngineHost.exe windows-x86/VantraPlayerEngineHost.exe.debug)
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
