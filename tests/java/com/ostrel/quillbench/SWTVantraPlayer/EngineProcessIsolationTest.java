@@ -32,10 +32,13 @@ class EngineProcessIsolationTest extends WidgetTestBase {
     /** What reached the Java side, and what to do inside a call-function up-call. */
     static class Recorder implements VantraPlayerWidget.Listener {
         final List<String> traces = new ArrayList<>();
+        final List<String> menus = new ArrayList<>();
         Runnable duringCallFunction = () -> {};
 
         @Override
-        public void contextMenu(int x, int y) {}
+        public void contextMenu(int x, int y) {
+            menus.add(x + "," + y);
+        }
 
         @Override
         public void doubleClick(int x, int y) {}
@@ -75,6 +78,10 @@ class EngineProcessIsolationTest extends WidgetTestBase {
         HeadlessWin32.runUntilIdle();
         int[] pixels = HeadlessWin32.readWindowPixels(lastChildOf(parent));
         assertTrue(Arrays.stream(pixels).allMatch(p -> (p & WHITE) == WHITE), "white once its engine is gone");
+        HeadlessWin32.pressButton(HeadlessWin32.RIGHT_BUTTON, 5, 5);
+        HeadlessWin32.releaseButton(HeadlessWin32.RIGHT_BUTTON, 5, 5);
+        KickIdle(w);
+        assertEquals(List.of("5,5"), recorder.menus, "its window's input still reaches the widget");
         assertEquals(List.of(ENDED), recorder.traces, "one trace line, however often it is used");
     }
 
