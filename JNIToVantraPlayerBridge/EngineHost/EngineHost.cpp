@@ -12,15 +12,9 @@ namespace {
 
 constexpr int32_t kRefused = -1;  // the answer to a call this process cannot make
 
-std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
-
-const char* TextArgument(const ChannelFrame& call, size_t index) {
-    return index < call.texts.size() && call.texts[index] ? call.texts[index]->c_str() : nullptr;
-}
-
 // An engine text handed over as a result: sent, then released to the heap it came from.
 std::optional<std::string> TakeEngineText(char* text) {
-    std::optional<std::string> taken = TextOf(text);
+    std::optional<std::string> taken = ChannelFrame::TextOf(text);
     FreeEngineBlock(text);
     return taken;
 }
@@ -35,12 +29,6 @@ size_t WordsOf(int entry) {
         case kSetModeValue: return 1;
         default: return 0;
     }
-}
-
-template <typename... Args>
-int32_t CallEntry(const EngineFunctions& table, int index, Args... args) {
-    EngineEntry entry = table.entries[index];
-    return entry ? EntryAs<int32_t(ENGINE_CDECL*)(Args...)>(entry)(args...) : 0;
 }
 
 }  // namespace
@@ -75,22 +63,7 @@ int EngineHost::Run(const std::u16string& enginePath) {
 
 std::string EngineHost::LoadEngine(const std::u16string& enginePath) {
     FillProxyHostServices(services_, *this);
-    std::u16string failure = LoadEngineLibrary(enginePath, &services_, &functions_, &engine_);
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, AsWide(failure.data()), static_cast<int>(failure.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, AsWide(failure.data()), static_cast<int>(failure.size()), &utf8[0], bytes,
-                            nullptr, nullptr);
-    }
-    return utf8;
-}
-
-RemoteWindow* EngineHost::Find(InstanceRecord* record) {
-    for (auto& entry : instances_) {
-        if (entry.second->Record() == record) return entry.second.get();
-    }
-    return nullptr;
+    return Utf8FromUtf16(LoadEngineLibrary(enginePath, &services_, &functions_, &engine_));
 }
 
 void EngineHost::Serve(const ChannelFrame& call) {
@@ -143,54 +116,56 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
             std::lock_guard<std::mutex> lock(sendMutex_);
             hostWindows_[window.Id()] = hwnd;
         }
-            result = CallEntry(functions_, call.code, record);
+            result = CallFilledEntry<int32_t>(functions_, call.code, record);
             break;
         case kDestroyInstance:
         case kStopPlay:
         case kDetachBackBuffer:
-        case kDoPlay: result = CallEntry(functions_, call.code, record); break;
-        case kSetHostModule: result = CallEntry(functions_, call.code, record, GetModuleHandleW(nullptr)); break;
+        case kDoPlay: result = CallFilledEntry<int32_t>(functions_, call.code, record); break;
+        case kSetHostModule:
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, GetModuleHandleW(nullptr));
+            break;
         case kHandleEvent: {
             int32_t event[3] = {w[0], w[1], w[2]};
-            result = CallEntry(functions_, call.code, record, event);
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, event);
             break;
         }
         case kLoadMovie:
-            result = CallEntry(functions_, call.code, record, w[0], TextArgument(call, 0), static_cast<uint8_t>(w[1]));
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0], call.TextAt(0),
+                                              static_cast<uint8_t>(w[1]));
             break;
         case kSetVariable:
-            result = CallEntry(functions_, call.code, record, TextArgument(call, 0), TextArgument(call, 1));
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, call.TextAt(0), call.TextAt(1));
             break;
         case kGetVariable: {
-            char* text = functions_.entries[kGetVariable]
-                             ? EntryAs<char*(ENGINE_CDECL*)(InstanceRecord*, const char*)>(
-                                   functions_.entries[kGetVariable])(record, TextArgument(call, 0))
-                             : nullptr;
+            char* text = CallFilledEntry<char*>(functions_, kGetVariable, record, call.TextAt(0));
             answer.texts = {TakeEngineText(text)};
             break;
         }
         case kGetMovieSize: {
             int32_t width = 0, height = 0;
-            result = CallEntry(functions_, call.code, record, &width, &height);
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, &width, &height);
             answer.words.insert(answer.words.end(), {width, height});
             break;
         }
         case kSetBackBuffer: {
             const BackBufferInfo* info = window.AttachBackBuffer(w);
-            result = info ? CallEntry(functions_, call.code, record, info) : kRefused;
+            result = info ? CallFilledEntry<int32_t>(functions_, call.code, record, info) : kRefused;
             break;
         }
-        case kPaintArea: result = CallEntry(functions_, call.code, record, w[0], w[1], w[2], w[3]); break;
-        case kSetMouseCapture:
-        case kSetModeValue: result = CallEntry(functions_, call.code, record, w[0]); break;
-        case kUpdateCursor:
-            result = CallEntry(functions_, call.code, record);
-            answer.words.push_back(static_cast<int32_t>(reinterpret_cast<intptr_t>(GetCursor())));
+        case kPaintArea:
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0], w[1], w[2], w[3]);
             break;
-        case kCallFunction: result = CallEntry(functions_, call.code, record, TextArgument(call, 0)); break;
+        case kSetMouseCapture:
+        case kSetModeValue: result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0]); break;
+        case kUpdateCursor:
+            result = CallFilledEntry<int32_t>(functions_, call.code, record);
+            answer.words.push_back(HandleWord(GetCursor()));
+            break;
+        case kCallFunction: result = CallFilledEntry<int32_t>(functions_, call.code, record, call.TextAt(0)); break;
         case kCallFunction2: {
             char* reply = nullptr;
-            result = CallEntry(functions_, call.code, record, TextArgument(call, 0), &reply);
+            result = CallFilledEntry<int32_t>(functions_, call.code, record, call.TextAt(0), &reply);
             answer.texts = {TakeEngineText(reply)};
             break;
         }
@@ -207,7 +182,7 @@ void EngineHost::DestroyInstance(uint32_t id) {
     }
     // The library releases the engine after its last instance; here that is
     // this process's end, and the engine is shut down first as it would be there.
-    if (instances_.empty()) CallGuarded([&] { CallEntry(functions_, kShutdown); });
+    if (instances_.empty()) CallGuarded([&] { CallFilledEntry<int32_t>(functions_, kShutdown); });
 }
 
 ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int32_t> words,

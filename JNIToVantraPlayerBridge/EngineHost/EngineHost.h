@@ -33,8 +33,6 @@ public:
     int Run(const std::u16string& enginePath);
 
     // ---- what the engine-side host services use ----
-    // The window of a record the engine handed back; null for one it made up.
-    RemoteWindow* Find(InstanceRecord* record);
     // Asks the library for a host service for its instance `instance` (0: a
     // null record) and waits for its reply, serving the calls it makes
     // meanwhile; ends the process when the library is gone. Outside the

@@ -23,10 +23,6 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-    int units = MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, nullptr, 0);
-    std::u16string path(units > 0 ? static_cast<size_t>(units) : 1, u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, AsWide(&path[0]), units);
-    path.resize(path.size() - 1);
-    return Serve(path);
+    return Serve(Utf16FromUtf8(argv[1]));
 }
 #endif

@@ -1,6 +1,5 @@
 #include "ProxyHostServices.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -15,8 +14,6 @@ constexpr int32_t kNullRecord = 2;
 // The one host of this process; the table's plain functions have no other way to it.
 EngineHost* host = nullptr;
 
-std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
-
 // The library's number for the record, through its owner as the library's
 // own services find it (they may come from any of the engine's threads).
 uint32_t InstanceOf(InstanceRecord* record) {
@@ -26,18 +23,15 @@ uint32_t InstanceOf(InstanceRecord* record) {
 
 int32_t ENGINE_CDECL Trace(InstanceRecord* record, const char* text) {
     if (!record) return kNullRecord;
-    return host->Request(InstanceOf(record), kServiceTrace, {}, {TextOf(text)}).words[0];
+    return host->Request(InstanceOf(record), kServiceTrace, {}, {ChannelFrame::TextOf(text)}).words[0];
 }
 
 // The reply becomes the engine's, from this process's heap.
 int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request, char** reply) {
     if (!record) return kNullRecord;
-    ChannelFrame answer = host->Request(InstanceOf(record), kServiceCallFunction, {}, {TextOf(request)});
+    ChannelFrame answer = host->Request(InstanceOf(record), kServiceCallFunction, {}, {ChannelFrame::TextOf(request)});
     const std::optional<std::string>& text = answer.texts.empty() ? std::nullopt : answer.texts[0];
-    if (reply && text) {
-        *reply = static_cast<char*>(AllocateEngineBlock(text->size() + 1));
-        if (*reply) std::memcpy(*reply, text->c_str(), text->size() + 1);
-    }
+    if (reply && text) *reply = CopyToEngineBlock(text->data(), text->size());
     return answer.words[0];
 }
 

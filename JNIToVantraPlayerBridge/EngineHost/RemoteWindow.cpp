@@ -20,7 +20,7 @@ const BackBufferInfo* RemoteWindow::AttachBackBuffer(const std::vector<int32_t>&
         return nullptr;
     }
     ReleaseBackBuffer();
-    section_ = reinterpret_cast<HANDLE>(static_cast<intptr_t>(w[kBufferSection]));
+    section_ = WordHandle<HANDLE>(w[kBufferSection]);
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = w[kBufferWidth];
@@ -83,9 +83,7 @@ int32_t RemoteWindow::ResizeDisplay(int32_t width, int32_t height) {
 int32_t RemoteWindow::SetCursorType(int32_t cursorType) { return Ask(kServiceSetCursorType, {cursorType}); }
 
 // Window handles are the same in every process.
-HWND RemoteWindow::GetWindowHandle() {
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(Ask(kServiceGetWindowHandle)));
-}
+HWND RemoteWindow::GetWindowHandle() { return WordHandle<HWND>(Ask(kServiceGetWindowHandle)); }
 
 bool RemoteWindow::AskToKillScript() { return Ask(kServiceAskToKillScript) != 0; }
 

@@ -45,6 +45,15 @@ struct ChannelFrame {
 
     bool operator==(const ChannelFrame& other) const;
 
+    // A C text as a frame's text: null stays null.
+    static std::optional<std::string> TextOf(const char* text) {
+        return text ? std::optional<std::string>(text) : std::nullopt;
+    }
+    // Text `index` as a C text; null when it is null or absent.
+    const char* TextAt(size_t index) const {
+        return index < texts.size() && texts[index] ? texts[index]->c_str() : nullptr;
+    }
+
     // The frame's bytes; empty when it exceeds the limits or a text holds a NUL.
     std::vector<uint8_t> Encode() const;
 

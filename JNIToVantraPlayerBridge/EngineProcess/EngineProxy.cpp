@@ -36,25 +36,11 @@ std::u16string EngineHostPath(ModuleArchitecture engine) {
     return Directory(own) + program;
 }
 
-std::u16string FromUtf8(const std::string& text) {
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::u16string wide(static_cast<size_t>(units > 0 ? units : 0), u'\0');
-    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), AsWide(&wide[0]), units);
-    return wide;
-}
-
 std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
 
-int32_t HandleWord(HANDLE handle) { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
-
 char* HeapCopy(const std::optional<std::string>& text) {
-    if (!text) return nullptr;
-    auto* copy = static_cast<char*>(AllocateEngineBlock(text->size() + 1));
-    if (copy) std::memcpy(copy, text->c_str(), text->size() + 1);
-    return copy;
+    return text ? CopyToEngineBlock(text->data(), text->size()) : nullptr;
 }
-
-std::optional<std::string> TextOf(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
 
 int32_t ResultOf(const std::optional<ChannelFrame>& answer) { return answer ? answer->words[kAnswerResult] : kFailed; }
 
@@ -84,17 +70,20 @@ int32_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) {
 
 int32_t ENGINE_CDECL LoadMovie(InstanceRecord* record, int32_t number, const char* url, uint8_t option) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kLoadMovie, {number, option}, {TextOf(url)})) : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, kLoadMovie, {number, option}, {ChannelFrame::TextOf(url)})) : kFailed;
 }
 
 int32_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, const char* value) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kSetVariable, {}, {TextOf(name), TextOf(value)})) : kFailed;
+    return proxy ? ResultOf(
+                       proxy->Call(record, kSetVariable, {}, {ChannelFrame::TextOf(name), ChannelFrame::TextOf(value)}))
+                 : kFailed;
 }
 
 char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kGetVariable, {}, {TextOf(name)}) : std::nullopt;
+    std::optional<ChannelFrame> answer =
+        proxy ? proxy->Call(record, kGetVariable, {}, {ChannelFrame::TextOf(name)}) : std::nullopt;
     return answer && !answer->texts.empty() ? HeapCopy(answer->texts[0]) : nullptr;
 }
 
@@ -143,19 +132,19 @@ int32_t ENGINE_CDECL UpdateCursor(InstanceRecord* record) {
     EngineProxy* proxy = EngineProxy::Of(record);
     std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kUpdateCursor) : std::nullopt;
     if (!answer || answer->words.size() < kAnswerOut + 1) return 0;
-    if (int32_t cursor = answer->words[kAnswerOut]) SetCursor(reinterpret_cast<HCURSOR>(static_cast<intptr_t>(cursor)));
+    if (int32_t cursor = answer->words[kAnswerOut]) SetCursor(WordHandle<HCURSOR>(cursor));
     return answer->words[kAnswerResult];
 }
 
 int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kCallFunction, {}, {TextOf(request)})) : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, kCallFunction, {}, {ChannelFrame::TextOf(request)})) : kFailed;
 }
 
 int32_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, char** reply) {
     EngineProxy* proxy = EngineProxy::Of(record);
     std::optional<ChannelFrame> answer =
-        proxy ? proxy->Call(record, kCallFunction2, {}, {TextOf(request)}) : std::nullopt;
+        proxy ? proxy->Call(record, kCallFunction2, {}, {ChannelFrame::TextOf(request)}) : std::nullopt;
     if (answer && reply && !answer->texts.empty()) *reply = HeapCopy(answer->texts[0]);
     return ResultOf(answer);
 }
@@ -184,8 +173,6 @@ std::optional<RequestShape> ShapeOf(uint16_t service) {
         default: return std::nullopt;
     }
 }
-
-const char* TextArgument(const ChannelFrame& request) { return request.texts[0] ? request.texts[0]->c_str() : nullptr; }
 
 }  // namespace
 
@@ -236,13 +223,19 @@ EngineProxy::EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const 
 
 EngineProxy::~EngineProxy() {
     channel_.Close();
+    ReapProcess();
+    CloseHandle(process_);
+}
+
+// The process ends once its channel is closed; one that does not (it may be
+// stuck in the engine) is ended.
+void EngineProxy::ReapProcess() {
     if (WaitForSingleObject(process_, kExitWaitMs) != WAIT_OBJECT_0) {
         TerminateProcess(process_, 1);
         WaitForSingleObject(process_, INFINITE);
     }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);  // reaps it where that is separate
-    CloseHandle(process_);
 }
 
 bool EngineProxy::Greet(std::u16string* reason) {
@@ -261,7 +254,7 @@ bool EngineProxy::Greet(std::u16string* reason) {
     }
     if (answer.words[kHelloLoadStatus] != 0) {
         std::string why = !answer.texts.empty() && answer.texts[0] ? *answer.texts[0] : "no reason given";
-        *reason = FromUtf8(why);
+        *reason = Utf16FromUtf8(why);
         return false;
     }
     entryMask_.assign(answer.words.begin() + kHelloEntryMask, answer.words.end());
@@ -300,14 +293,7 @@ void EngineProxy::Adopt(InstanceRecord* record) {
     records_[nextInstance_++] = record;
 }
 
-void EngineProxy::Forget(InstanceRecord* record) {
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if (it->second == record) {
-            records_.erase(it);
-            return;
-        }
-    }
-}
+void EngineProxy::Forget(InstanceRecord* record) { records_.erase(InstanceOf(record)); }
 
 std::vector<InstanceRecord*> EngineProxy::Records() const {
     std::vector<InstanceRecord*> records;
@@ -320,6 +306,13 @@ EngineProxy* EngineProxy::Of(InstanceRecord* record) {
     return proxy && !proxy->Ended() ? proxy : nullptr;
 }
 
+uint32_t EngineProxy::InstanceOf(const InstanceRecord* record) const {
+    for (const auto& known : records_) {
+        if (known.second == record) return known.first;
+    }
+    return 0;  // no instance has it
+}
+
 InstanceRecord* EngineProxy::RecordOf(uint32_t instance) const {
     auto it = records_.find(instance);
     return it == records_.end() ? nullptr : it->second;
@@ -328,10 +321,7 @@ InstanceRecord* EngineProxy::RecordOf(uint32_t instance) const {
 std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry, std::vector<int32_t> words,
                                               std::vector<std::optional<std::string>> texts) {
     bool guarded = TakeGuardedCallMark();
-    uint32_t instance = 0;
-    for (const auto& known : records_) {
-        if (known.second == record) instance = known.first;
-    }
+    uint32_t instance = InstanceOf(record);
     if (Ended() || instance == 0) {
         if (guarded) throw EngineProcessFailure();
         return std::nullopt;
@@ -418,9 +408,7 @@ std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
         case kServiceGetWindowHandle:
             reply.words = {HandleWord(EntryAs<service::GetWindowHandle>(e[request.code])(record))};
             break;
-        case kServiceTrace:
-            reply.words = {EntryAs<service::Trace>(e[request.code])(record, TextArgument(request))};
-            break;
+        case kServiceTrace: reply.words = {EntryAs<service::Trace>(e[request.code])(record, request.TextAt(0))}; break;
         case kServiceAskToKillScript: reply.words = {EntryAs<service::AskToKillScript>(e[request.code])(record)}; break;
         case kServiceLockBackBuffer: {
             void* pixels = nullptr;  // the engine process answers with its own view
@@ -434,9 +422,9 @@ std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
             break;
         case kServiceCallFunction: {
             char* answer = nullptr;
-            int32_t result = EntryAs<service::CallFunction>(e[request.code])(record, TextArgument(request), &answer);
+            int32_t result = EntryAs<service::CallFunction>(e[request.code])(record, request.TextAt(0), &answer);
             reply.words = {result};
-            reply.texts = {TextOf(answer)};
+            reply.texts = {ChannelFrame::TextOf(answer)};
             FreeEngineBlock(answer);
             break;
         }
@@ -450,11 +438,6 @@ void EngineProxy::End() {
     if (ended_) return;
     ended_ = true;
     channel_.Close();
-    if (WaitForSingleObject(process_, kExitWaitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, INFINITE);
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
+    ReapProcess();
     if (endedHandler_) endedHandler_();
 }

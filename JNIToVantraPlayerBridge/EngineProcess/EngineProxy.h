@@ -71,7 +71,9 @@ private:
     bool ServeNotice(const ChannelFrame& notice);
     std::optional<ChannelFrame> Reply(const ChannelFrame& request);
     InstanceRecord* RecordOf(uint32_t instance) const;
+    uint32_t InstanceOf(const InstanceRecord* record) const;
     void End();
+    void ReapProcess();
 
     HANDLE process_;
     EngineChannel channel_;

@@ -14,6 +14,8 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 static_assert(sizeof(WCHAR) == sizeof(char16_t), "WCHAR must be a UTF-16 unit");
 
 inline LPCWSTR AsWide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
@@ -33,3 +35,8 @@ Function ProcAddress(HMODULE module, const char* name) {
 
 // The module (DLL or shared library) that contains the given code.
 HMODULE ModuleOfAddress(const void* address);
+
+// UTF-8 and UTF-16, through the system's conversions; malformed input gives
+// what they give for it.
+std::u16string Utf16FromUtf8(const std::string& text);
+std::string Utf8FromUtf16(const std::u16string& text);

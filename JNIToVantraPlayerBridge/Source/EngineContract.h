@@ -167,6 +167,14 @@ Signature EntryAs(EngineEntry entry) {
     return reinterpret_cast<Signature>(entry);
 }
 
+// Calls an entry of a filled table as Result(args...); an entry the engine
+// left empty is skipped and gives Result{}.
+template <typename Result, typename... Args>
+Result CallFilledEntry(const EngineFunctions& table, int index, Args... args) {
+    EngineEntry entry = table.entries[index];
+    return entry ? EntryAs<Result(ENGINE_CDECL*)(Args...)>(entry)(args...) : Result();
+}
+
 // A function as a table entry; the other side calls it through EntryAs.
 template <typename Function>
 EngineEntry AsEntry(Function function) {

@@ -118,6 +118,14 @@ void* AllocateEngineBlock(size_t size) { return std::malloc(size); }
 
 void FreeEngineBlock(void* block) { std::free(block); }
 
+char* CopyToEngineBlock(const char* text, size_t length) {
+    auto* copy = static_cast<char*>(AllocateEngineBlock(length + 1));
+    if (!copy) return nullptr;
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
+}
+
 void FillHostServices(HostServices& table) {
     std::memset(&table, 0, sizeof table);
     EngineEntry* e = table.entries;

@@ -12,6 +12,8 @@
 // are released here, and blocks handed to the engine come from here.
 void* AllocateEngineBlock(size_t size);
 void FreeEngineBlock(void* block);
+// `length` bytes of text and a NUL in a block of that heap; null when none can be had.
+char* CopyToEngineBlock(const char* text, size_t length);
 
 // Clears the table and fills entries 0 to 22 and 24; the rest stay null.
 void FillHostServices(HostServices& table);

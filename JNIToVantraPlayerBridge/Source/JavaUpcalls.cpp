@@ -46,10 +46,7 @@ namespace {
 char* CopyToHeap(JNIEnv* env, jstring text) {
     UtfChars chars(env, text);
     const char* source = chars.get() ? chars.get() : "";
-    size_t length = std::strlen(source);
-    auto* copy = static_cast<char*>(AllocateEngineBlock(length + 1));
-    if (copy) std::memcpy(copy, source, length + 1);
-    return copy;
+    return CopyToEngineBlock(source, std::strlen(source));
 }
 
 void PointUpcall(const PlayerInstance& window, jmethodID method, int32_t x, int32_t y) {

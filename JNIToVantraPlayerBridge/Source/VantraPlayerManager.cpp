@@ -1,5 +1,6 @@
 #include "VantraPlayerManager.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <memory>
@@ -57,19 +58,6 @@ bool RunsInOwnProcess(ModuleArchitecture engine) {
         OutputDebugStringW(AsWide(line.c_str()));
     }
     return engine != ModuleArchitecture::Unknown && engine != OwnArchitecture();
-}
-
-bool Contains(const std::vector<InstanceRecord*>& records, const InstanceRecord* record) {
-    for (const InstanceRecord* known : records) {
-        if (known == record) return true;
-    }
-    return false;
-}
-
-// Calls an entry of a filled table; an entry the engine left empty is skipped.
-template <typename... Args>
-void CallEntry(const EngineFunctions& table, int index, Args... args) {
-    if (EngineEntry entry = table.entries[index]) EntryAs<void(ENGINE_CDECL*)(Args...)>(entry)(args...);
 }
 
 }  // namespace
@@ -134,9 +122,12 @@ void VantraPlayerManager::OnEngineProcessEnded() {
     instanceCount = 0;
     std::vector<PlayerInstance*> owners;
     for (InstanceRecord* record : records) {
-        if (Contains(recordsInPassage, record)) continue;  // its creator or destroyer deletes it
-        if (record->owner) owners.push_back(record->owner);
-        if (record->owner) record->owner->OnEngineEnded();
+        bool inPassage = std::find(recordsInPassage.begin(), recordsInPassage.end(), record) != recordsInPassage.end();
+        if (inPassage) continue;  // its creator or destroyer deletes it
+        if (record->owner) {
+            owners.push_back(record->owner);
+            record->owner->OnEngineEnded();
+        }
         delete record;
     }
     EngineEndedUpcalls(owners);
@@ -159,13 +150,13 @@ InstanceRecord* VantraPlayerManager::CreatePlayerInstance(PlayerInstance* owner)
     EngineProxy* proxy = engineProcess.get();
     if (proxy) proxy->Adopt(record);
     recordsInPassage.push_back(record);
-    CallEntry(engineFunctions, kNewInstance, record);
+    CallFilledEntry<void>(engineFunctions, kNewInstance, record);
     if (owner) {
         owner->engineFunctions = &engineFunctions;
         owner->engineModule = engineModule;
     }
     HMODULE hostModule = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
-    CallEntry(engineFunctions, kSetHostModule, record, hostModule);
+    CallFilledEntry<void>(engineFunctions, kSetHostModule, record, hostModule);
     recordsInPassage.pop_back();
     if (proxy && proxy->Ended()) {  // the engine process ended while creating it
         delete record;
@@ -180,12 +171,12 @@ void VantraPlayerManager::DestroyPlayerInstance(InstanceRecord* record) {
     if (!record || !EngineLoaded()) return;
     EngineProxy* proxy = engineProcess.get();
     recordsInPassage.push_back(record);
-    CallEntry(engineFunctions, kDestroyInstance, record);
+    CallFilledEntry<void>(engineFunctions, kDestroyInstance, record);
     recordsInPassage.pop_back();
     delete record;
     if (proxy && proxy->Ended()) return;  // counted out with the rest of its process
     if (--instanceCount == 0) {
-        CallEntry(engineFunctions, kShutdown);
+        CallFilledEntry<void>(engineFunctions, kShutdown);
         ReleaseLibrary();
     }
 }

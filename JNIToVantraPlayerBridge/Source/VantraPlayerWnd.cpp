@@ -194,7 +194,8 @@ bool CPlayerWnd::CreateBackBuffer(int width, int height) {
     ReleaseBackBuffer();
     if (width <= 0 || height <= 0) return false;
     int64_t rowWidth = (static_cast<int64_t>(width) + 3) / 4 * 4;
-    if (static_cast<uint64_t>(rowWidth) * static_cast<uint64_t>(height) * 4 > kMaxBackBufferBytes) return false;
+    uint64_t bytes = static_cast<uint64_t>(rowWidth) * static_cast<uint64_t>(height) * 4;
+    if (bytes > kMaxBackBufferBytes) return false;
 
     HDC memoryDC = CreateCompatibleDC(nullptr);
     backBufferHeader.reset(new unsigned char[kHeaderBlock]());
@@ -207,7 +208,6 @@ bool CPlayerWnd::CreateBackBuffer(int width, int height) {
     header->biCompression = BI_RGB;
     void* pixels = nullptr;
     if (VantraPlayerManager::Get(true)->EngineInOwnProcess()) {
-        uint64_t bytes = static_cast<uint64_t>(rowWidth) * static_cast<uint64_t>(height) * 4;
         backBufferSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
                                                static_cast<DWORD>(bytes >> 32), static_cast<DWORD>(bytes), nullptr);
     }

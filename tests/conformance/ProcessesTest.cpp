@@ -53,10 +53,14 @@ struct ChildPipes {
         SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
         return true;
     }
-    // Once the child has them.
-    void CloseChildEnds() {
+    // Opens the pipes and starts the child with them; the child's ends are
+    // then closed here, the child has them.
+    bool StartChild(Child& child, const char16_t* mode) {
+        if (!Open()) return false;
+        Start(child, mode, childInput, childOutput);
         CloseHandle(childInput);
         CloseHandle(childOutput);
+        return child.started;
     }
     void Send(const std::string& text) const {
         DWORD written = 0;
@@ -88,11 +92,8 @@ DWORD ExitCodeOnceEnded(const Child& child) {
 
 TEST(Processes, AChildEchoesThroughInheritedPipesAndItsExitCodeArrives) {
     ChildPipes pipes;
-    ASSERT_TRUE(pipes.Open());
     Child child;
-    Start(child, u"echo", pipes.childInput, pipes.childOutput);
-    pipes.CloseChildEnds();
-    ASSERT_TRUE(child.started);
+    ASSERT_TRUE(pipes.StartChild(child, u"echo"));
     const std::string sent = "a frame's bytes, and more";
     pipes.Send(sent);
     CloseHandle(pipes.toChild);
@@ -108,11 +109,8 @@ TEST(Processes, AMappingDuplicatedIntoAChildIsTheSameMemoryThere) {
     auto* view = static_cast<volatile uint32_t*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(view, nullptr);
     ChildPipes pipes;
-    ASSERT_TRUE(pipes.Open());
     Child child;
-    Start(child, u"map", pipes.childInput, pipes.childOutput);
-    pipes.CloseChildEnds();
-    ASSERT_TRUE(child.started);
+    ASSERT_TRUE(pipes.StartChild(child, u"map"));
     HANDLE remote = nullptr;
     ASSERT_TRUE(
         DuplicateHandle(GetCurrentProcess(), section, child.info.hProcess, &remote, 0, FALSE, DUPLICATE_SAME_ACCESS));
@@ -135,11 +133,8 @@ TEST(Processes, TheEnvironmentIsSetReadAndInherited) {
     EXPECT_EQ(std::u16string(AsUtf16(value)), u"a value");
 
     ChildPipes pipes;
-    ASSERT_TRUE(pipes.Open());
     Child child;
-    Start(child, u"env VP_CONFORMANCE_VARIABLE", pipes.childInput, pipes.childOutput);
-    pipes.CloseChildEnds();
-    ASSERT_TRUE(child.started);
+    ASSERT_TRUE(pipes.StartChild(child, u"env VP_CONFORMANCE_VARIABLE"));
     EXPECT_EQ(pipes.ReadAll(), "a value");
     EXPECT_EQ(ExitCodeOnceEnded(child), 0u);
 
