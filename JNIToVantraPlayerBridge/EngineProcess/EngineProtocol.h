@@ -34,6 +34,8 @@
 
 #include <cstdint>
 
+#include "EngineContract.h"
+
 constexpr int32_t kEngineProtocolVersion = 1;
 
 // Handles travel as one word: kernel and window handles fit in 32 bits, as
@@ -50,14 +52,14 @@ constexpr unsigned kEngineNoticeMessage = 0x8000 + 0x3A1;  // WM_APP + 0x3A1
 // library, and outside its calls the engine gets their neutral one.
 inline bool IsNoticeable(int service) {
     switch (service) {
-        case 3:   // BlitRect
-        case 4:   // InvalidateArea
-        case 5:   // FillBackground
-        case 6:   // ResizeDisplay
-        case 7:   // SetCursorType
-        case 10:  // Trace
-        case 21:  // FlushPainting
-        case 22:  // CallFunction, its reply dropped
+        case kServiceBlitRect:
+        case kServiceInvalidateArea:
+        case kServiceFillBackground:
+        case kServiceResizeDisplay:
+        case kServiceSetCursorType:
+        case kServiceTrace:
+        case kServiceFlushPainting:
+        case kServiceCallFunction:  // its reply dropped
             return true;
         default: return false;
     }
