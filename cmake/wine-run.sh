@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine, for CTest and by hand:
 #   wine-run.sh win64 PROGRAM.exe [ARGS...]   64-bit Wine
-#   wine-run.sh win32 PROGRAM.exe [ARGS...]   32-bit Wine, emulated by qemu-i386
+#   wine-run.sh win32 PROGRAM.exe [ARGS...]   32-bit Wine
 # The Wine prefix lives in the build folder (VP_BUILD_DIR, or the first folder
 # above the current one that holds a CMakeCache.txt); without a display a
 # virtual one is started.
@@ -19,26 +19,43 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 wine64=/usr/lib/wine/wine64
 [ -x "$wine64" ] || wine64=$(command -v wine64 || command -v wine)
-if [ ! -f "$WINEPREFIX/.ready" ]; then
-  # First use: make the prefix once, even when tests start in parallel. (The
-  # registry files appear only when the Wine server exits, so a marker of our
-  # own says that the prefix is complete.) The 64-bit Wine makes it for both
-  # architectures.
-  mkdir -p "$WINEPREFIX"
-  flock "$WINEPREFIX/.init-lock" sh -c \
-    "[ -f '$WINEPREFIX/.ready' ] || { '$wine64' wineboot -i >/dev/null 2>&1 && touch '$WINEPREFIX/.ready'; }"
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+# The prefix is ready once both halves are in it: a 64-bit Wine that cannot
+# start 32-bit programs (scripts/x86-32) makes it without its 32-bit half,
+# says nothing and exits 0, and every 32-bit program then fails to load
+# kernel32.dll. (The registry files appear only when the Wine server exits,
+# so a marker of our own says that the prefix is complete.)
+prefix_ready() {
+  [ -f "$WINEPREFIX/.ready" ] && [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+make_prefix() {
+  if [ -d "$WINEPREFIX" ]; then
+    WINEPREFIX="$WINEPREFIX" "$wineserver" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
+  "$wine64" wineboot -i >/dev/null 2>&1 || true
+  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "wine-run.sh: the Wine prefix $WINEPREFIX has no 32-bit half: this machine runs no 32-bit x86 program (scripts/setup makes it run them)" >&2
+    return 1
+  fi
+  touch "$WINEPREFIX/.ready"
+}
+if ! prefix_ready; then
+  # Once, even when tests start in parallel.
+  (
+    flock 9
+    prefix_ready || make_prefix
+  ) 9>"$build_dir/wineprefix.lock" || exit 1
 fi
 # Keep the Wine server up between test programs: starting it, and the desktop
 # process with it, costs seconds every time.
-wineserver=/usr/lib/wine/wineserver64
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
 [ -n "$wineserver" ] && "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
 
 if [ "$arch" = win32 ]; then
-  # The kernel here runs no 32-bit code: qemu-i386 runs Wine's 32-bit loader,
-  # which must not re-execute itself through its preloader.
-  export WINELOADERNOEXEC=1
-  set -- qemu-i386 /usr/lib/wine/wine "$@"
+  # Natively or through qemu-i386, as scripts/x86-32 set up: the program
+  # cannot tell.
+  set -- /usr/lib/wine/wine "$@"
 else
   set -- "$wine64" "$@"
 fi

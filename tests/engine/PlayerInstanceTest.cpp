@@ -158,17 +158,6 @@ TEST_F(Instance, ViewCommandsShareOneEntry) {
     EXPECT_EQ(std::vector<intptr_t>(last[2].args, last[2].args + 5), (std::vector<intptr_t>{3, 4, 0, 0, 0}));
 }
 
-// Where the engine's C++ exceptions unwind through frames of any module
-// (Linux's shared runtime; structured exceptions on 64-bit Windows), the guard
-// catches an engine's own throw. On 32-bit Windows the engine's runtime ends
-// the process instead, before the host's frames are reached: CTest's
-// engine.own-cpp-exception-ends-the-process shows that.
-#if defined(_WIN32) && !defined(_WIN64)
-constexpr bool kEngineThrowsReachTheHost = false;
-#else
-constexpr bool kEngineThrowsReachTheHost = true;
-#endif
-
 TEST_F(Instance, DoPlayReportsWhetherTheEngineReturned) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
