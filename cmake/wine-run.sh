@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine, for CTest and by hand:
 #   wine-run.sh win64 PROGRAM.exe [ARGS...]   64-bit Wine
 #   wine-run.sh win32 PROGRAM.exe [ARGS...]   32-bit Wine
+#   wine-run.sh win64|win32 --prefix-only     only make the prefix, if it is not made
 # The Wine prefix lives in the build folder (VP_BUILD_DIR, or the first folder
 # above the current one that holds a CMakeCache.txt); without a display a
 # virtual one is started.
@@ -9,7 +10,7 @@ arch=$1
 shift
 case "$arch" in
   win32|win64) ;;
-  *) echo "usage: wine-run.sh win32|win64 PROGRAM [ARGS...]" >&2; exit 2 ;;
+  *) echo "usage: wine-run.sh win32|win64 PROGRAM [ARGS...] | --prefix-only" >&2; exit 2 ;;
 esac
 build_dir=${VP_BUILD_DIR:-$(pwd)}
 while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do build_dir=$(dirname "$build_dir"); done
@@ -48,6 +49,7 @@ if ! prefix_ready; then
     prefix_ready || make_prefix
   ) 9>"$build_dir/wineprefix.lock" || exit 1
 fi
+[ "$1" = --prefix-only ] && exit 0
 # Keep the Wine server up between test programs: starting it, and the desktop
 # process with it, costs seconds every time.
 [ -n "$wineserver" ] && "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
