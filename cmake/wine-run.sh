@@ -5,15 +5,21 @@
 #   wine-run.sh win64|win32 --prefix-only     only make the prefix, if it is not made
 # The Wine prefix lives in the build folder (VP_BUILD_DIR, or the first folder
 # above the current one that holds a CMakeCache.txt); without a display a
-# virtual one is started.
+# virtual one is started. With VP_WINEPREFIX_FROM naming a ready prefix, a
+# prefix to be made is copied from it instead (seconds, where making one takes
+# minutes when 32-bit code is emulated).
 arch=$1
 shift
 case "$arch" in
   win32|win64) ;;
   *) echo "usage: wine-run.sh win32|win64 PROGRAM [ARGS...] | --prefix-only" >&2; exit 2 ;;
 esac
-build_dir=${VP_BUILD_DIR:-$(pwd)}
-while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do build_dir=$(dirname "$build_dir"); done
+if [ -n "$VP_BUILD_DIR" ]; then
+  build_dir=$VP_BUILD_DIR
+else
+  build_dir=$(pwd)
+  while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do build_dir=$(dirname "$build_dir"); done
+fi
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 # No debugger is started for a crash: the process ends and CTest sees it.
@@ -28,12 +34,19 @@ wineserver=/usr/lib/wine/wineserver64
 # kernel32.dll. (The registry files appear only when the Wine server exits,
 # so a marker of our own says that the prefix is complete.)
 prefix_ready() {
-  [ -f "$WINEPREFIX/.ready" ] && [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+  [ -f "$1/.ready" ] && [ -f "$1/drive_c/windows/syswow64/kernel32.dll" ]
 }
 make_prefix() {
   if [ -d "$WINEPREFIX" ]; then
     WINEPREFIX="$WINEPREFIX" "$wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
+  fi
+  if [ -n "$VP_WINEPREFIX_FROM" ] && prefix_ready "$VP_WINEPREFIX_FROM"; then
+    # Its registry is on disk only once its Wine server has gone.
+    WINEPREFIX="$VP_WINEPREFIX_FROM" "$wineserver" -w 2>/dev/null || true
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    cp -a "$VP_WINEPREFIX_FROM" "$WINEPREFIX"
+    return
   fi
   "$wine64" wineboot -i >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
@@ -42,11 +55,11 @@ make_prefix() {
   fi
   touch "$WINEPREFIX/.ready"
 }
-if ! prefix_ready; then
+if ! prefix_ready "$WINEPREFIX"; then
   # Once, even when tests start in parallel.
   (
     flock 9
-    prefix_ready || make_prefix
+    prefix_ready "$WINEPREFIX" || make_prefix
   ) 9>"$build_dir/wineprefix.lock" || exit 1
 fi
 [ "$1" = --prefix-only ] && exit 0
