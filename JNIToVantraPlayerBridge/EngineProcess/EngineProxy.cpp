@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "EngineGuard.h"
 #include "EngineProtocol.h"
@@ -12,7 +13,9 @@
 namespace {
 
 constexpr int32_t kFailed = -1;  // what an entry answers when the engine process is gone
-constexpr DWORD kExitWaitMs = 2000;
+// How long a released engine process may take to end by itself (its engine
+// was shut down with its last instance) before it is ended.
+constexpr DWORD kQuitWaitMs = 100;
 
 // Thrown out of a proxy entry the host called guarded when the engine raised
 // in its process, or that process ended during the call: as in one process,
@@ -176,61 +179,137 @@ std::optional<RequestShape> ShapeOf(uint16_t service) {
 
 }  // namespace
 
+namespace {
+
+// Both ends of both pipes, none inheritable: the engine process's ends are
+// made inheritable only for the moment it is started, and only it inherits them.
+struct ChannelPipes {
+    HANDLE ourRead = nullptr, ourWrite = nullptr, theirRead = nullptr, theirWrite = nullptr;
+    ChannelPipes() {
+        if (CreatePipe(&theirRead, &ourWrite, nullptr, 0)) CreatePipe(&ourRead, &theirWrite, nullptr, 0);
+    }
+    ~ChannelPipes() {
+        for (HANDLE handle : {ourRead, ourWrite, theirRead, theirWrite}) {
+            if (handle) CloseHandle(handle);
+        }
+    }
+    ChannelPipes(const ChannelPipes&) = delete;
+    ChannelPipes& operator=(const ChannelPipes&) = delete;
+    bool Made() const { return ourRead && ourWrite && theirRead && theirWrite; }
+    HANDLE TakeOurRead() { return std::exchange(ourRead, nullptr); }
+    HANDLE TakeOurWrite() { return std::exchange(ourWrite, nullptr); }
+    void CloseTheirs() {
+        CloseHandle(std::exchange(theirRead, nullptr));
+        CloseHandle(std::exchange(theirWrite, nullptr));
+    }
+};
+
+// A process-creation attribute list holding one handle list.
+class InheritedHandles {
+public:
+    explicit InheritedHandles(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (size && InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            list_ = list;
+            if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                           handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+                DeleteProcThreadAttributeList(list_);
+                list_ = nullptr;
+            }
+        }
+        for (HANDLE handle : handles_) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    ~InheritedHandles() {
+        for (HANDLE handle : handles_) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+        if (list_) DeleteProcThreadAttributeList(list_);
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST List() const { return list_; }
+
+private:
+    std::vector<HANDLE> handles_;
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+std::u16string Decimal(int64_t value) {
+    std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// Starts the engine process with the channel's far ends, which it alone
+// inherits, and no standard handles: what the engine prints goes nowhere.
+bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, ChannelPipes& pipes,
+                      PROCESS_INFORMATION* started) {
+    std::u16string line = Quoted(program) + u" " + Quoted(enginePath) + u" " +
+                          Decimal(HandleWord(pipes.theirRead)) + u" " + Decimal(HandleWord(pipes.theirWrite)) +
+                          u" " + Decimal(GetCurrentProcessId());
+    InheritedHandles inherited({pipes.theirRead, pipes.theirWrite});
+    if (!inherited.List()) return false;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.lpAttributeList = inherited.List();
+    return CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE,
+                          EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, started) != FALSE;
+}
+
+// A job that ends the engine process when its last handle closes, as the
+// library's process ends: the engine process cannot outlive the JVM.
+HANDLE JobEndingWithUs(HANDLE process) {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+        AssignProcessToJobObject(job, process)) {
+        return job;
+    }
+    if (job) CloseHandle(job);
+    return nullptr;  // the engine process still watches for our end itself
+}
+
+}  // namespace
+
 std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath, ModuleArchitecture architecture,
                                                 const HostServices& services, std::u16string* reason) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE helperInput = nullptr, toHelper = nullptr, fromHelper = nullptr, helperOutput = nullptr;
-    if (!CreatePipe(&helperInput, &toHelper, &inheritable, 0)) {
-        *reason = u"no pipe to its engine process";
+    ChannelPipes pipes;
+    if (!pipes.Made()) {
+        *reason = u"no channel to its engine process";
         return nullptr;
     }
-    if (!CreatePipe(&fromHelper, &helperOutput, &inheritable, 0)) {
-        CloseHandle(helperInput);
-        CloseHandle(toHelper);
-        *reason = u"no pipe from its engine process";
-        return nullptr;
-    }
-    // Our own ends stay ours: an engine process holding them would never see the channel close.
-    SetHandleInformation(toHelper, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(fromHelper, HANDLE_FLAG_INHERIT, 0);
     std::u16string program = EngineHostPath(architecture);
-    std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = helperInput;
-    startup.hStdOutput = helperOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started{};
-    BOOL ok = CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &started);
-    CloseHandle(helperInput);
-    CloseHandle(helperOutput);
-    if (!ok) {
-        CloseHandle(toHelper);
-        CloseHandle(fromHelper);
+    if (!StartHostProcess(program, enginePath, pipes, &started)) {
         *reason = u"its engine process " + program + u" does not start";
         return nullptr;
     }
     CloseHandle(started.hThread);
-    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, fromHelper, toHelper, services));
+    pipes.CloseTheirs();  // the channel ends when the engine process's ends close
+    HANDLE job = JobEndingWithUs(started.hProcess);
+    std::unique_ptr<EngineProxy> proxy(
+        new EngineProxy(started.hProcess, job, pipes.TakeOurRead(), pipes.TakeOurWrite(), services));
     if (!proxy->Greet(reason)) return nullptr;
     return proxy;
 }
 
-EngineProxy::EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const HostServices& services)
-    : process_(process), channel_(readEnd, writeEnd), services_(services) {}
+EngineProxy::EngineProxy(HANDLE process, HANDLE job, HANDLE readEnd, HANDLE writeEnd, const HostServices& services)
+    : process_(process), job_(job), channel_(readEnd, writeEnd), services_(services) {}
 
 EngineProxy::~EngineProxy() {
     channel_.Close();
-    ReapProcess();
+    ReapProcess(kQuitWaitMs);
+    if (job_) CloseHandle(job_);
     CloseHandle(process_);
 }
 
-// The process ends once its channel is closed; one that does not (it may be
-// stuck in the engine) is ended.
-void EngineProxy::ReapProcess() {
-    if (WaitForSingleObject(process_, kExitWaitMs) != WAIT_OBJECT_0) {
+// The process ends once its channel is closed; one that does not in the time
+// given (it may be stuck in the engine) is ended.
+void EngineProxy::ReapProcess(DWORD graceMs) {
+    if (WaitForSingleObject(process_, graceMs) != WAIT_OBJECT_0) {
         TerminateProcess(process_, 1);
         WaitForSingleObject(process_, INFINITE);
     }
@@ -438,6 +517,6 @@ void EngineProxy::End() {
     if (ended_) return;
     ended_ = true;
     channel_.Close();
-    ReapProcess();
+    ReapProcess(0);
     if (endedHandler_) endedHandler_();
 }

@@ -65,7 +65,7 @@ public:
     void Forget(InstanceRecord* record);
 
 private:
-    EngineProxy(HANDLE process, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
+    EngineProxy(HANDLE process, HANDLE job, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
     bool Greet(std::u16string* reason);
     bool Serve(const ChannelFrame& request);
     bool ServeNotice(const ChannelFrame& notice);
@@ -73,9 +73,10 @@ private:
     InstanceRecord* RecordOf(uint32_t instance) const;
     uint32_t InstanceOf(const InstanceRecord* record) const;
     void End();
-    void ReapProcess();
+    void ReapProcess(DWORD graceMs);
 
     HANDLE process_;
+    HANDLE job_;  // null where jobs cannot be had
     EngineChannel channel_;
     const HostServices& services_;
     std::map<uint32_t, InstanceRecord*> records_;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -143,10 +144,17 @@ void CorruptHeap() {
     std::free(block);
 }
 
-void WriteGarbage() {
-    static const char garbage[] = "\xff\xff\xff\x7f no frame of the channel, only garbage";
+// What a chatty engine does: prints, through the C runtime and the handles.
+void PrintOutput() {
+    static const char line[] = "\xff\xff\xff\x7f an engine's output, which reaches nobody\n";
+    for (int i = 0; i < 8 * 1024; ++i) {
+        std::fputs(line, i % 2 ? stdout : stderr);
+    }
+    std::fflush(stdout);
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), garbage, sizeof garbage, &written, nullptr);
+    for (DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        for (int i = 0; i < 4 * 1024; ++i) WriteFile(GetStdHandle(which), line, sizeof line - 1, &written, nullptr);
+    }
 }
 
 void Raise(int32_t kind) {
@@ -160,7 +168,9 @@ void Raise(int32_t kind) {
         case kRaiseAbort: std::abort();
         case kRaiseStackOverflow: Recurse(0); return;
         case kRaiseHeapCorruption: CorruptHeap(); return;
-        case kRaiseGarbage: WriteGarbage(); return;
+        case kRaisePrintOutput: PrintOutput(); return;
+        case kRaiseHang:
+            for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
         default: throw std::runtime_error("recording engine: raise");
     }
 }

@@ -41,7 +41,8 @@ enum RecordingRaise : int32_t {
     kRaiseAbort = 5,                // abort()
     kRaiseStackOverflow = 6,        // endless recursion
     kRaiseHeapCorruption = 7,       // a block freed twice
-    kRaiseGarbage = 8,              // bytes that are no frame written to standard output, then return
+    kRaisePrintOutput = 8,          // 720 KiB printed to standard output and error, then return
+    kRaiseHang = 9,                 // never return (the thread sleeps)
 };
 
 // What an entry asks of its host when called, besides recording: a host

@@ -562,11 +562,16 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 HEADLESS_IMPORT BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBUTES attributes, DWORD size);
 HEADLESS_IMPORT BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
 HEADLESS_IMPORT BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
-// Processes: a child program started with the standard handles given (only
-// STARTF_USESTDHANDLES; the handles must be inheritable and inheritance
-// asked for), waiting for it, its exit code, ending it. The application name
-// is a program of this system; the command line is split as Windows splits
-// one (blanks between arguments, double quotes around one with blanks).
+// Processes: a child program started with the standard handles given
+// (STARTF_USESTDHANDLES; the handles must be inheritable and inheritance
+// asked for; a null one is none, read and written as the null device),
+// inheriting the inheritable pipe ends (or those of a handle list) under the
+// same handle values, waiting for it, its exit code, ending it. The
+// application name is a program of this system; the command line is split
+// as Windows splits one (blanks between arguments, double quotes around one
+// with blanks). Job objects end their processes when their last handle
+// closes, if asked to (only that limit). OpenProcess opens any process for
+// waiting on it.
 typedef struct _STARTUPINFOW {
     DWORD cb;
     LPWSTR lpReserved;
@@ -587,6 +592,18 @@ typedef struct _PROCESS_INFORMATION {
     DWORD dwProcessId;
     DWORD dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+typedef struct _PROC_THREAD_ATTRIBUTE_LIST* LPPROC_THREAD_ATTRIBUTE_LIST;
+typedef struct _STARTUPINFOEXW {
+    STARTUPINFOW StartupInfo;
+    LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList;
+} STARTUPINFOEXW, *LPSTARTUPINFOEXW;
+#define EXTENDED_STARTUPINFO_PRESENT 0x00080000
+#define PROC_THREAD_ATTRIBUTE_HANDLE_LIST 0x00020002
+HEADLESS_IMPORT BOOL InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD count, DWORD flags,
+                                                       SIZE_T* size);
+HEADLESS_IMPORT BOOL UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD flags, DWORD_PTR attribute,
+                                               LPVOID value, SIZE_T size, LPVOID previous, SIZE_T* returnSize);
+HEADLESS_IMPORT void DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list);
 #define STARTF_USESTDHANDLES 0x00000100
 #define STD_INPUT_HANDLE ((DWORD)-10)
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
@@ -606,6 +623,44 @@ HEADLESS_IMPORT BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags
 HEADLESS_IMPORT DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 HEADLESS_IMPORT BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
 HEADLESS_IMPORT BOOL TerminateProcess(HANDLE process, UINT code);
+#define SYNCHRONIZE 0x00100000L
+HEADLESS_IMPORT HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+typedef union _LARGE_INTEGER {
+    long long QuadPart;
+} LARGE_INTEGER;
+typedef struct _JOBOBJECT_BASIC_LIMIT_INFORMATION {
+    LARGE_INTEGER PerProcessUserTimeLimit;
+    LARGE_INTEGER PerJobUserTimeLimit;
+    DWORD LimitFlags;
+    SIZE_T MinimumWorkingSetSize;
+    SIZE_T MaximumWorkingSetSize;
+    DWORD ActiveProcessLimit;
+    ULONG_PTR Affinity;
+    DWORD PriorityClass;
+    DWORD SchedulingClass;
+} JOBOBJECT_BASIC_LIMIT_INFORMATION;
+typedef struct _IO_COUNTERS {
+    unsigned long long ReadOperationCount, WriteOperationCount, OtherOperationCount;
+    unsigned long long ReadTransferCount, WriteTransferCount, OtherTransferCount;
+} IO_COUNTERS;
+typedef struct _JOBOBJECT_EXTENDED_LIMIT_INFORMATION {
+    JOBOBJECT_BASIC_LIMIT_INFORMATION BasicLimitInformation;
+    IO_COUNTERS IoInfo;
+    SIZE_T ProcessMemoryLimit;
+    SIZE_T JobMemoryLimit;
+    SIZE_T PeakProcessMemoryUsed;
+    SIZE_T PeakJobMemoryUsed;
+} JOBOBJECT_EXTENDED_LIMIT_INFORMATION;
+typedef enum _JOBOBJECTINFOCLASS { JobObjectExtendedLimitInformation = 9 } JOBOBJECTINFOCLASS;
+#define JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE 0x00002000
+HEADLESS_IMPORT HANDLE CreateJobObjectW(LPSECURITY_ATTRIBUTES attributes, LPCWSTR name);
+HEADLESS_IMPORT BOOL SetInformationJobObject(HANDLE job, JOBOBJECTINFOCLASS infoClass, LPVOID info, DWORD size);
+HEADLESS_IMPORT BOOL AssignProcessToJobObject(HANDLE job, HANDLE process);
+// Crash dialogs: there are none here; the mode is kept.
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOGPFAULTERRORBOX 0x0002
+#define SEM_NOOPENFILEERRORBOX 0x8000
+HEADLESS_IMPORT UINT SetErrorMode(UINT mode);
 // The current process, handles duplicated into a child of it (only file
 // mappings, only from the current process to a child it started; the child
 // opens its duplicate on first use, so the source handle must stay open until

@@ -82,14 +82,17 @@ struct GdiObject {
 // and views share it) or one end of a pipe. Its descriptor closes with the
 // last reference.
 struct KernelObject {
-    enum class Kind { Section, PipeEnd, Process, Thread, File } kind = Kind::Section;
+    enum class Kind { Section, PipeEnd, Process, Thread, File, Job } kind = Kind::Section;
     int fd = -1;        // a process's is its pidfd
     uint64_t size = 0;  // of a section
     bool inheritable = false;
     int pid = 0;                           // of a process
+    bool child = true;                     // of a process: started here, so reaped here
     bool exited = false;                   // of a process, once reaped
     DWORD exitCode = 0;                    // of a process that exited
     std::optional<DWORD> terminationCode;  // what TerminateProcess asked for
+    bool killOnClose = false;                                // of a job
+    std::vector<std::shared_ptr<KernelObject>> processes;  // of a job
     ~KernelObject();
 };
 
@@ -165,6 +168,9 @@ public:
     // The object of a handle if it is of the kind; else null, with ERROR_INVALID_HANDLE.
     std::shared_ptr<KernelObject> FindKernelObject(HANDLE handle, KernelObject::Kind kind);
     HANDLE AddKernelObject(std::shared_ptr<KernelObject> object);
+    // A pipe end's handle names its descriptor, so that a child that inherits
+    // the descriptor finds the end under the same handle, as on Windows.
+    HANDLE AddPipeEnd(std::shared_ptr<KernelObject> end);
     std::map<const void*, std::shared_ptr<void>> views;  // by address; unmapped when released
 
     // queues; the mutex guards only queues, so that other threads may post
@@ -179,6 +185,9 @@ public:
 private:
     Backend();
 };
+
+// Where a child finds the descriptors of the pipe ends it inherited.
+constexpr char kInheritedPipeEndsVariable[] = "HEADLESS_INHERITED_PIPE_ENDS";
 
 // Shared helpers of the backend's source files.
 std::u16string LowerName(LPCWSTR name);

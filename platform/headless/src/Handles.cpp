@@ -1,10 +1,15 @@
 // Handles of kernel objects (file mappings, pipe ends, processes, files
 // opened for reading), and opening files.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
 #include <string>
 
 #include "Backend.h"
@@ -12,6 +17,11 @@
 using namespace headless;
 
 headless::KernelObject::~KernelObject() {
+    if (kind == Kind::Job && killOnClose) {
+        for (const auto& process : processes) {
+            if (!process->exited) syscall(SYS_pidfd_send_signal, process->fd, SIGKILL, nullptr, 0);
+        }
+    }
     if (fd >= 0) close(fd);
 }
 
@@ -47,10 +57,36 @@ void OpenParentSection(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>
     objects[handle] = std::move(section);
 }
 
+constexpr uintptr_t kPipeEndTag = 0x7E000000;
+
+HANDLE PipeEndHandle(int fd) { return reinterpret_cast<HANDLE>(kPipeEndTag | static_cast<uintptr_t>(fd)); }
+
+// The pipe ends a parent let this process inherit (CreateProcessW names
+// their descriptors in the environment), under the handles they had there.
+void AdoptInheritedPipeEnds(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& objects) {
+    const char* list = std::getenv(kInheritedPipeEndsVariable);
+    if (!list) return;
+    std::istringstream descriptors(list);
+    std::string item;
+    while (std::getline(descriptors, item, ',')) {
+        int fd = std::atoi(item.c_str());
+        if (fd <= 2 || fcntl(fd, F_GETFD) < 0) continue;
+        fcntl(fd, F_SETFD, FD_CLOEXEC);  // inherited further only when asked again
+        auto end = std::make_shared<KernelObject>();
+        end->kind = KernelObject::Kind::PipeEnd;
+        end->fd = fd;
+        end->inheritable = true;
+        objects[PipeEndHandle(fd)] = std::move(end);
+    }
+    unsetenv(kInheritedPipeEndsVariable);
+}
+
 }  // namespace
 
 std::shared_ptr<KernelObject> Backend::FindKernelObject(HANDLE handle, KernelObject::Kind kind) {
     std::lock_guard<std::mutex> lock(kernelMutex);
+    static std::once_flag adopted;
+    std::call_once(adopted, [this] { AdoptInheritedPipeEnds(kernelObjects); });
     auto it = kernelObjects.find(handle);
     if (it == kernelObjects.end() && kind == KernelObject::Kind::Section && NamesParentDescriptor(handle)) {
         OpenParentSection(kernelObjects, handle);
@@ -67,6 +103,13 @@ HANDLE Backend::AddKernelObject(std::shared_ptr<KernelObject> object) {
     std::lock_guard<std::mutex> lock(kernelMutex);
     HANDLE handle = NewHandle();
     kernelObjects[handle] = std::move(object);
+    return handle;
+}
+
+HANDLE Backend::AddPipeEnd(std::shared_ptr<KernelObject> end) {
+    std::lock_guard<std::mutex> lock(kernelMutex);
+    HANDLE handle = PipeEndHandle(end->fd);
+    kernelObjects[handle] = std::move(end);
     return handle;
 }
 

@@ -1,5 +1,6 @@
 // Child processes: started with the standard handles given, waited for
 // through a pidfd, their exit codes in Windows' terms.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -15,6 +16,12 @@
 extern char** environ;
 
 using namespace headless;
+
+// An attribute list holds one attribute, the handle list.
+struct _PROC_THREAD_ATTRIBUTE_LIST {
+    HANDLE* handles;
+    size_t handleCount;
+};
 
 namespace {
 
@@ -60,6 +67,11 @@ DWORD ExitCodeOf(int status, const KernelObject& process) {
 // Reaps the process if it has ended (waiting as long as `block` says).
 void Reap(KernelObject& process, bool block) {
     if (process.exited) return;
+    if (!process.child) {  // another's child: ended once its pidfd reads, with no code to be had
+        pollfd ended{process.fd, POLLIN, 0};
+        process.exited = poll(&ended, 1, block ? -1 : 0) > 0;
+        return;
+    }
     int status = 0;
     pid_t reaped;
     do {
@@ -76,14 +88,92 @@ int DescriptorOf(HANDLE handle) {
     return end && end->inheritable ? end->fd : -1;
 }
 
+// The descriptors of the pipe ends the child inherits: those of the handle
+// list when one is given (each must be inheritable), else every inheritable
+// one. False when the list names something else.
+bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>* descriptors) {
+    const LPPROC_THREAD_ATTRIBUTE_LIST list =
+        flags & EXTENDED_STARTUPINFO_PRESENT ? reinterpret_cast<LPSTARTUPINFOEXW>(startup)->lpAttributeList : nullptr;
+    if (list && list->handles) {
+        for (size_t i = 0; i < list->handleCount; ++i) {
+            int fd = DescriptorOf(list->handles[i]);
+            if (fd < 0) return false;
+            descriptors->push_back(fd);
+        }
+        return true;
+    }
+    Backend& b = Backend::Get();
+    std::lock_guard<std::mutex> lock(b.kernelMutex);
+    for (const auto& entry : b.kernelObjects) {
+        if (entry.second->kind == KernelObject::Kind::PipeEnd && entry.second->inheritable && entry.second->fd > 2)
+            descriptors->push_back(entry.second->fd);
+    }
+    return true;
+}
+
+// This process's environment with the child's inherited descriptors named.
+std::vector<std::string> ChildEnvironment(const std::vector<int>& descriptors) {
+    std::vector<std::string> environment;
+    std::string prefix = std::string(kInheritedPipeEndsVariable) + "=";
+    for (char** entry = environ; *entry; ++entry) {
+        if (std::string(*entry).compare(0, prefix.size(), prefix) != 0) environment.push_back(*entry);
+    }
+    std::string named = prefix;
+    for (int fd : descriptors) named += std::to_string(fd) + ",";
+    environment.push_back(named);
+    return environment;
+}
+
+std::shared_ptr<KernelObject> ProcessObject(int pidfd, pid_t pid, bool child) {
+    auto process = std::make_shared<KernelObject>();
+    process->kind = KernelObject::Kind::Process;
+    process->fd = pidfd;
+    process->pid = pid;
+    process->child = child;
+    return process;
+}
+
 }  // namespace
 
+extern "C" BOOL InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD count, DWORD flags,
+                                                  SIZE_T* size) {
+    if (!size || flags || count > 1) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    bool enough = list && *size >= sizeof *list;
+    *size = sizeof *list;
+    if (!enough) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    *list = _PROC_THREAD_ATTRIBUTE_LIST{nullptr, 0};
+    return TRUE;
+}
+
+extern "C" BOOL UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD flags, DWORD_PTR attribute,
+                                          LPVOID value, SIZE_T size, LPVOID previous, SIZE_T* returnSize) {
+    if (!list || flags || attribute != PROC_THREAD_ATTRIBUTE_HANDLE_LIST || !value || size == 0 ||
+        size % sizeof(HANDLE) || previous || returnSize) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    list->handles = static_cast<HANDLE*>(value);  // the caller's, kept until the process starts
+    list->handleCount = size / sizeof(HANDLE);
+    return TRUE;
+}
+
+extern "C" void DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST) {}
+
 extern "C" BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                               BOOL inheritHandles, DWORD, LPVOID environment, LPCWSTR directory,
+                               BOOL inheritHandles, DWORD flags, LPVOID environment, LPCWSTR directory,
                                LPSTARTUPINFOW startup, LPPROCESS_INFORMATION information) {
     std::vector<std::string> arguments = SplitCommandLine(commandLine ? commandLine : u"");
     std::string program = application ? ToUtf8(application) : arguments.empty() ? "" : arguments[0];
-    if (program.empty() || environment || directory || !startup || !information) {
+    std::vector<int> inherited;
+    if (program.empty() || environment || directory || !startup || !information ||
+        (flags & ~DWORD{EXTENDED_STARTUPINFO_PRESENT}) ||
+        (inheritHandles && !InheritedDescriptors(startup, flags, &inherited))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -94,33 +184,86 @@ extern "C" BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURI
         HANDLE standard[3] = {startup->hStdInput, startup->hStdOutput, startup->hStdError};
         for (int target = 0; target < 3; ++target) {
             int fd = inheritHandles && standard[target] ? DescriptorOf(standard[target]) : -1;
-            if (fd >= 0) posix_spawn_file_actions_adddup2(&actions, fd, target);
+            if (fd >= 0) {
+                posix_spawn_file_actions_adddup2(&actions, fd, target);
+            } else if (!standard[target]) {
+                posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_RDWR, 0);
+            }
         }
     }
+    for (int fd : inherited) posix_spawn_file_actions_adddup2(&actions, fd, fd);  // clears close-on-exec
+    std::vector<std::string> childEnvironment = ChildEnvironment(inherited);
+    std::vector<char*> envp;
+    for (std::string& entry : childEnvironment) envp.push_back(&entry[0]);
+    envp.push_back(nullptr);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
     if (argv.empty()) argv.push_back(&program[0]);
     argv.push_back(nullptr);
     pid_t pid = 0;
-    int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     int pidfd = failed ? -1 : static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     if (failed || pidfd < 0) {
         SetLastError(failed == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_BAD_EXE_FORMAT);
         return FALSE;
     }
-    auto process = std::make_shared<KernelObject>();
-    process->kind = KernelObject::Kind::Process;
-    process->fd = pidfd;
-    process->pid = pid;
     auto thread = std::make_shared<KernelObject>();
     thread->kind = KernelObject::Kind::Thread;
     Backend& b = Backend::Get();
-    information->hProcess = b.AddKernelObject(process);
+    information->hProcess = b.AddKernelObject(ProcessObject(pidfd, pid, true));
     information->hThread = b.AddKernelObject(thread);
     information->dwProcessId = static_cast<DWORD>(pid);
     information->dwThreadId = static_cast<DWORD>(pid);
     return TRUE;
+}
+
+extern "C" HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
+    int pidfd = access == SYNCHRONIZE ? static_cast<int>(syscall(SYS_pidfd_open, processId, 0)) : -1;
+    if (pidfd < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return Backend::Get().AddKernelObject(ProcessObject(pidfd, static_cast<pid_t>(processId), false));
+}
+
+extern "C" HANDLE CreateJobObjectW(LPSECURITY_ATTRIBUTES, LPCWSTR name) {
+    if (name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto job = std::make_shared<KernelObject>();
+    job->kind = KernelObject::Kind::Job;
+    return Backend::Get().AddKernelObject(job);
+}
+
+extern "C" BOOL SetInformationJobObject(HANDLE handle, JOBOBJECTINFOCLASS infoClass, LPVOID info, DWORD size) {
+    std::shared_ptr<KernelObject> job = Backend::Get().FindKernelObject(handle, KernelObject::Kind::Job);
+    auto* limits = static_cast<JOBOBJECT_EXTENDED_LIMIT_INFORMATION*>(info);
+    if (!job) return FALSE;
+    if (infoClass != JobObjectExtendedLimitInformation || !limits || size != sizeof *limits ||
+        (limits->BasicLimitInformation.LimitFlags & ~DWORD{JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE})) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    job->killOnClose = (limits->BasicLimitInformation.LimitFlags & JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE) != 0;
+    return TRUE;
+}
+
+extern "C" BOOL AssignProcessToJobObject(HANDLE jobHandle, HANDLE processHandle) {
+    Backend& b = Backend::Get();
+    std::shared_ptr<KernelObject> job = b.FindKernelObject(jobHandle, KernelObject::Kind::Job);
+    std::shared_ptr<KernelObject> process = job ? b.FindKernelObject(processHandle, KernelObject::Kind::Process) : nullptr;
+    if (!process) return FALSE;
+    job->processes.push_back(process);
+    return TRUE;
+}
+
+extern "C" UINT SetErrorMode(UINT mode) {
+    static UINT current = 0;
+    UINT previous = current;
+    current = mode;
+    return previous;
 }
 
 extern "C" HANDLE GetStdHandle(DWORD which) {
@@ -163,6 +306,7 @@ extern "C" BOOL GetExitCodeProcess(HANDLE handle, LPDWORD code) {
 }
 
 extern "C" BOOL TerminateProcess(HANDLE handle, UINT code) {
+    if (handle == GetCurrentProcess()) _exit(static_cast<int>(code));
     std::shared_ptr<KernelObject> process = Backend::Get().FindKernelObject(handle, KernelObject::Kind::Process);
     if (!process) return FALSE;
     if (process->exited) {

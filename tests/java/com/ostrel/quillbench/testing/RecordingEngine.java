@@ -10,7 +10,7 @@ public final class RecordingEngine implements AutoCloseable {
             LOAD_MOVIE = 23, SET_VARIABLE = 30, GET_VARIABLE = 31, GET_MOVIE_SIZE = 40, PAINT_AREA = 53,
             DO_PLAY = 68, SET_MODE_VALUE = 80, CALL_FUNCTION = 81, CALL_FUNCTION_2 = 85, INITIALIZE = -1;
     public static final int RAISE_CPP = 1, RAISE_CRASH = 4, RAISE_ABORT = 5, RAISE_STACK_OVERFLOW = 6,
-            RAISE_HEAP_CORRUPTION = 7, RAISE_GARBAGE = 8;
+            RAISE_HEAP_CORRUPTION = 7, RAISE_PRINT_OUTPUT = 8, RAISE_HANG = 9;
 
     /** Loads the engine file ("…/Vantra Player 8/stagerun.dll"). */
     public RecordingEngine(String engineFile) {
