@@ -16,6 +16,8 @@ constexpr int32_t kFailed = -1;  // what an entry answers when the engine proces
 // How long a released engine process may take to end by itself (its engine
 // was shut down with its last instance) before it is ended.
 constexpr DWORD kQuitWaitMs = 100;
+// Notices an engine's threads send while one call waits; beyond, they are dropped.
+constexpr size_t kMaxQueuedNotices = 65536;
 
 // Thrown out of a proxy entry the host called guarded when the engine raised
 // in its process, or that process ended during the call: as in one process,
@@ -419,7 +421,7 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
         if (frame.kind == FrameKind::Request) {
             if (!Serve(frame)) break;
         } else if (frame.kind == FrameKind::Notice) {
-            if (!ServeNotice(frame)) break;
+            if (!QueueNotice(std::move(frame))) break;
         } else if (frame.kind == FrameKind::Answer && frame.code == call.code && frame.instance == instance &&
                    frame.words.size() >= kAnswerOut && frame.texts.size() <= 1) {
             answer = std::move(frame);
@@ -428,6 +430,7 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
         }
     }
     if (!answer) End();
+    if (callDepth_ == 1) ServeQueuedNotices();
     --callDepth_;
     if (guarded && (!answer || answer->words[kAnswerRaised])) throw EngineProcessFailure();
     return answer;
@@ -438,18 +441,38 @@ bool EngineProxy::Serve(const ChannelFrame& request) {
     return reply && channel_.Send(*reply);
 }
 
+// Notices met while a call waits are served once the outermost call has
+// returned: what serving one may do (an up-call, in which Java calls the
+// engine again) must not send a call while an earlier call's answer may
+// already be on its way.
+bool EngineProxy::QueueNotice(ChannelFrame notice) {
+    std::optional<RequestShape> shape = ShapeOf(notice.code);
+    if (!IsNoticeable(notice.code) || !shape || notice.words.size() != shape->words ||
+        notice.texts.size() != shape->texts) {
+        return false;
+    }
+    if (notices_.size() < kMaxQueuedNotices) notices_.push_back(std::move(notice));
+    return true;
+}
+
 // A notice is served as its request would be; nobody waits for the reply.
-bool EngineProxy::ServeNotice(const ChannelFrame& notice) {
-    return IsNoticeable(notice.code) && Reply(notice).has_value();
+// Called with callDepth_ raised: what a notice does may not end this proxy's life.
+void EngineProxy::ServeQueuedNotices() {
+    while (!notices_.empty() && !Ended()) {
+        ChannelFrame notice = std::move(notices_.front());
+        notices_.pop_front();
+        Reply(notice);
+    }
 }
 
 void EngineProxy::ServeNotices() {
     if (Ended() || callDepth_ > 0) return;  // inside a call, the call serves them
-    ++callDepth_;                           // what a notice does may not end this proxy's life
+    ++callDepth_;
     ChannelFrame frame;
     while (!Ended() && channel_.Readable()) {
-        if (!channel_.Receive(&frame) || frame.kind != FrameKind::Notice || !ServeNotice(frame)) End();
+        if (!channel_.Receive(&frame) || frame.kind != FrameKind::Notice || !QueueNotice(std::move(frame))) End();
     }
+    ServeQueuedNotices();
     --callDepth_;
 }
 
@@ -516,6 +539,7 @@ std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
 void EngineProxy::End() {
     if (ended_) return;
     ended_ = true;
+    notices_.clear();  // their records go with the process
     channel_.Close();
     ReapProcess(0);
     if (endedHandler_) endedHandler_();

@@ -15,6 +15,7 @@
 
 #include <Platform.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -68,7 +69,8 @@ private:
     EngineProxy(HANDLE process, HANDLE job, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
     bool Greet(std::u16string* reason);
     bool Serve(const ChannelFrame& request);
-    bool ServeNotice(const ChannelFrame& notice);
+    bool QueueNotice(ChannelFrame notice);
+    void ServeQueuedNotices();
     std::optional<ChannelFrame> Reply(const ChannelFrame& request);
     InstanceRecord* RecordOf(uint32_t instance) const;
     uint32_t InstanceOf(const InstanceRecord* record) const;
@@ -80,6 +82,7 @@ private:
     EngineChannel channel_;
     const HostServices& services_;
     std::map<uint32_t, InstanceRecord*> records_;
+    std::deque<ChannelFrame> notices_;  // met during a call, served after it
     uint32_t nextInstance_ = 1;
     int callDepth_ = 0;
     bool ended_ = false;

@@ -144,11 +144,15 @@ void VantraPlayerManager::ReleaseIdleProxies() {
     }
 }
 
+// The record counts from before NewInstance: whatever the engine's calls
+// lead to meanwhile (the last other instance destroyed from an up-call), the
+// engine stays until this record is made or given up.
 InstanceRecord* VantraPlayerManager::CreatePlayerInstance(PlayerInstance* owner) {
     if (!EngineLoaded() && !LoadEngine()) return nullptr;
     auto* record = new InstanceRecord{0, owner};
     EngineProxy* proxy = engineProcess.get();
     if (proxy) proxy->Adopt(record);
+    ++instanceCount;
     recordsInPassage.push_back(record);
     CallFilledEntry<void>(engineFunctions, kNewInstance, record);
     if (owner) {
@@ -157,12 +161,11 @@ InstanceRecord* VantraPlayerManager::CreatePlayerInstance(PlayerInstance* owner)
     }
     HMODULE hostModule = ModuleOfAddress(reinterpret_cast<const void*>(&VantraPlayerManager::Get));
     CallFilledEntry<void>(engineFunctions, kSetHostModule, record, hostModule);
-    recordsInPassage.pop_back();
-    if (proxy && proxy->Ended()) {  // the engine process ended while creating it
+    recordsInPassage.erase(std::find(recordsInPassage.begin(), recordsInPassage.end(), record));
+    if (proxy && proxy->Ended()) {  // the engine process ended while creating it; it was counted out then
         delete record;
         return nullptr;
     }
-    ++instanceCount;
     return record;
 }
 
@@ -172,7 +175,7 @@ void VantraPlayerManager::DestroyPlayerInstance(InstanceRecord* record) {
     EngineProxy* proxy = engineProcess.get();
     recordsInPassage.push_back(record);
     CallFilledEntry<void>(engineFunctions, kDestroyInstance, record);
-    recordsInPassage.pop_back();
+    recordsInPassage.erase(std::find(recordsInPassage.begin(), recordsInPassage.end(), record));
     delete record;
     if (proxy && proxy->Ended()) return;  // counted out with the rest of its process
     if (--instanceCount == 0) {

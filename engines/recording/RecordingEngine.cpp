@@ -184,6 +184,10 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = EntryAs<service::Trace>(services->entries[kServiceTrace])(record, behaviour.serviceText);
         return;
     }
+    if (behaviour.serviceCall == kServiceCallInvalidate) {
+        state.lastStatus = EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 1, 1);
+        return;
+    }
     char* reply = nullptr;
     state.lastStatus =
         EntryAs<service::CallFunction>(services->entries[kServiceCallFunction])(record, behaviour.serviceText, &reply);
@@ -214,11 +218,16 @@ void CallServicesFromAThread(InstanceRecord* record) {
     HostServices* services = Local().services;
     int32_t delay = State().threadServicesDelayMs;
     if (!services) return;
-    std::thread([record, services, delay] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    std::thread thread([record, services, delay] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(delay, 0)));
         EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 20, 20);
         EntryAs<service::Trace>(services->entries[kServiceTrace])(record, "from a thread");
-    }).detach();
+    });
+    if (delay < 0) {
+        thread.join();
+    } else {
+        thread.detach();
+    }
 }
 
 // Records the call, runs the test's callback and scripted service call, raises if asked.

@@ -51,6 +51,7 @@ enum RecordingServiceCall : int32_t {
     kServiceCallNothing = 0,
     kServiceCallTrace = 1,
     kServiceCallCallFunction = 2,
+    kServiceCallInvalidate = 3,  // InvalidateArea {0, 0, 1, 1}; the text is not used
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);
@@ -70,7 +71,8 @@ typedef void (*RecordingSetPaintFn)(int32_t entry, uint32_t color, int32_t left,
 // On the entry, the engine starts a thread of its own that, `delayMs` later,
 // asks the host to invalidate the area {0, 0, 20, 20} and traces "from a
 // thread": services outside the host's calls, against the contract, as
-// timer-driven engines do.
+// timer-driven engines do. A negative delay: at once, and the entry returns
+// once the thread has.
 typedef void (*RecordingSetThreadServicesFn)(int32_t entry, int32_t delayMs);
 // The process the engine was last initialised in.
 typedef int32_t (*RecordingProcessIdFn)();

@@ -1,6 +1,7 @@
 #include "EngineFixture.h"
 
 #include <algorithm>
+#include <utility>
 #include <stdexcept>
 
 int32_t RecordingOwner::Record(int slot, std::vector<intptr_t> args) {
@@ -15,7 +16,10 @@ int32_t RecordingOwner::GetWindowSize(int32_t* width, int32_t* height) {
     return Record(0, {});
 }
 int32_t RecordingOwner::BlitRect(int32_t x, int32_t y, int32_t w, int32_t h) { return Record(1, {x, y, w, h}); }
-int32_t RecordingOwner::InvalidateArea(int32_t t, int32_t l, int32_t b, int32_t r) { return Record(2, {t, l, b, r}); }
+int32_t RecordingOwner::InvalidateArea(int32_t t, int32_t l, int32_t b, int32_t r) {
+    if (duringNextInvalidate) std::exchange(duringNextInvalidate, nullptr)();
+    return Record(2, {t, l, b, r});
+}
 int32_t RecordingOwner::FillBackground(int32_t r, int32_t g, int32_t b) { return Record(3, {r, g, b}); }
 int32_t RecordingOwner::ResizeDisplay(int32_t w, int32_t h) { return Record(4, {w, h}); }
 int32_t RecordingOwner::SetCursorType(int32_t type) { return Record(5, {type}); }

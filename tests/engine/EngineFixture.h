@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ public:
     int32_t answer = 0;
     bool throwFromSlots = false;
     int flushes = 0;
+    // Runs once, inside the next InvalidateArea the engine asks for.
+    std::function<void()> duringNextInvalidate;
 
     int32_t GetWindowSize(int32_t* width, int32_t* height) override;
     int32_t BlitRect(int32_t x, int32_t y, int32_t width, int32_t height) override;

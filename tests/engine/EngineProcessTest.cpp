@@ -53,6 +53,25 @@ TEST_F(EngineProcess, ItsEndTakesTheEngineFromEveryInstanceAndTheNextCreateStart
     }
 }
 
+// The engine's thread asks for a service while NewInstance runs; serving it,
+// Java destroys the other widget. That call must not be taken for the answer
+// to NewInstance that the engine process sent meanwhile.
+TEST_F(EngineProcess, AWidgetDestroyedWhileANoticeIsServedDuringCreationLeavesTheRestPlaying) {
+    RecordingOwner& first = NewOwner();
+    RecordingOwner& second = NewOwner();
+    ASSERT_NE(CreateInstance(first), nullptr);
+    int32_t process = client->processId();
+    client->setThreadServices(kNewInstance, -1);
+    second.duringNextInvalidate = [&] { DestroyInstance(first); };
+    ASSERT_NE(CreateInstance(second), nullptr);
+    client->setThreadServices(0, 0);
+    EXPECT_EQ(first.instanceRecord, nullptr);
+    EXPECT_TRUE(second.DoPlay()) << "the engine process serves the new widget";
+    EXPECT_EQ(client->processId(), process);
+    EXPECT_EQ(Manager().InstanceCount(), 1);
+    EXPECT_EQ(client->CallsOf(kDestroyInstance).size(), 1u);
+}
+
 TEST_F(EngineProcess, WhatTheEnginePrintsChangesNothing) {
     RecordingOwner& first = NewOwner();
     RecordingOwner& second = NewOwner();

@@ -69,6 +69,25 @@ TEST_F(ManagerLifecycle, LastDestroyShutsDownOnceAndTheNextCreateLoadsAgain) {
     EXPECT_EQ(Entries(), (EntryList{kRecordedInitialize, kNewInstance, kSetHostModule}));
 }
 
+// The other widget destroyed from an up-call that the engine's NewInstance
+// makes: the instance being made still counts, so the engine stays.
+TEST_F(ManagerLifecycle, TheLastOtherInstanceDestroyedWhileOneIsMadeLeavesTheEngineLoaded) {
+    RecordingOwner& first = NewOwner();
+    RecordingOwner& second = NewOwner();
+    ASSERT_NE(CreateInstance(first), nullptr);
+    client->reset();
+    client->setServiceCall(kNewInstance, kServiceCallInvalidate, "");
+    second.duringNextInvalidate = [&] { DestroyInstance(first); };
+    ASSERT_NE(CreateInstance(second), nullptr);
+    client->setServiceCall(kNewInstance, kServiceCallNothing, "");
+    EXPECT_EQ(Entries(), (EntryList{kNewInstance, kDestroyInstance, kSetHostModule})) << "no shutdown";
+    EXPECT_EQ(Manager().InstanceCount(), 1);
+    EXPECT_TRUE(second.DoPlay()) << "the new instance has its engine";
+    EXPECT_EQ(client->CallsOf(kDoPlay).size(), 1u);
+    DestroyInstance(second);
+    EXPECT_FALSE(Manager().EngineLoaded());
+}
+
 TEST_F(ManagerLifecycle, LastDestroyReleasesTheLibrary) {
     RecordingOwner& owner = NewOwner();
     CreateInstance(owner);
