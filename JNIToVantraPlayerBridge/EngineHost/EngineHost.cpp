@@ -31,6 +31,12 @@ size_t WordsOf(int entry) {
     }
 }
 
+HCURSOR UnsetCursorMark() {
+    static const uint8_t andPlane[4] = {0xFF, 0xFF, 0xFF, 0xFF}, xorPlane[4] = {};
+    static HCURSOR mark = CreateCursor(GetModuleHandleW(nullptr), 0, 0, 1, 1, andPlane, xorPlane);
+    return mark;
+}
+
 }  // namespace
 
 EngineHost::EngineHost(HANDLE input, HANDLE output) : channel_(input, output) {}
@@ -73,7 +79,10 @@ void EngineHost::Serve(const ChannelFrame& call) {
     Send(answer);
 }
 
+// GDI batches a thread's drawing: what the engine drew into its bitmap must
+// be there before the library, told by this frame, reads the shared pixels.
 void EngineHost::Send(const ChannelFrame& frame) {
+    GdiFlush();
     std::lock_guard<std::mutex> lock(sendMutex_);
     if (!channel_.Send(frame)) LibraryGone();
 }
@@ -158,10 +167,16 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
             break;
         case kSetMouseCapture:
         case kSetModeValue: result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0]); break;
-        case kUpdateCursor:
+        case kUpdateCursor: {
+            // Whether the engine set a cursor, null included: a mark of our own
+            // that no engine can set stands in for "none" during the call.
+            HCURSOR mark = UnsetCursorMark();
+            SetCursor(mark);
             result = CallFilledEntry<int32_t>(functions_, call.code, record);
-            answer.words.push_back(HandleWord(GetCursor()));
+            HCURSOR set = GetCursor();
+            answer.words.insert(answer.words.end(), {set != mark ? 1 : 0, set != mark ? HandleWord(set) : 0});
             break;
+        }
         case kCallFunction: result = CallFilledEntry<int32_t>(functions_, call.code, record, call.TextAt(0)); break;
         case kCallFunction2: {
             char* reply = nullptr;
@@ -217,6 +232,7 @@ ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
     if (request.code == kServiceLockBackBuffer || request.code == kServiceAskToKillScript) reply.words[0] = 1;
     if (!IsNoticeable(request.code)) return reply;
     request.kind = FrameKind::Notice;
+    GdiFlush();
     std::lock_guard<std::mutex> lock(sendMutex_);
     if (!channel_.Send(request)) LibraryGone();
     auto window = hostWindows_.find(request.instance);

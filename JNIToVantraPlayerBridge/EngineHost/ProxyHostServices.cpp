@@ -17,7 +17,7 @@ EngineHost* host = nullptr;
 // The library's number for the record, through its owner as the library's
 // own services find it (they may come from any of the engine's threads).
 uint32_t InstanceOf(InstanceRecord* record) {
-    auto* window = static_cast<RemoteWindow*>(record->owner);
+    auto* window = record ? static_cast<RemoteWindow*>(record->owner) : nullptr;
     return window ? window->Id() : 0;
 }
 
@@ -26,9 +26,9 @@ int32_t ENGINE_CDECL Trace(InstanceRecord* record, const char* text) {
     return host->Request(InstanceOf(record), kServiceTrace, {}, {ChannelFrame::TextOf(text)}).words[0];
 }
 
-// The reply becomes the engine's, from this process's heap.
+// The reply becomes the engine's, from this process's heap. A null record
+// is asked about too: the library answers it as its own service does.
 int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request, char** reply) {
-    if (!record) return kNullRecord;
     ChannelFrame answer = host->Request(InstanceOf(record), kServiceCallFunction, {}, {ChannelFrame::TextOf(request)});
     const std::optional<std::string>& text = answer.texts.empty() ? std::nullopt : answer.texts[0];
     if (reply && text) *reply = CopyToEngineBlock(text->data(), text->size());

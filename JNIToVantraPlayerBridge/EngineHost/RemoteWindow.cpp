@@ -5,7 +5,7 @@
 #include "EngineHost.h"
 #include "EngineProtocol.h"
 
-RemoteWindow::RemoteWindow(EngineHost& host, uint32_t id) : host_(host), id_(id) {}
+RemoteWindow::RemoteWindow(EngineHost& host, uint32_t id) : host_(host), id_(id) { info_.colorTable = colors_; }
 
 RemoteWindow::~RemoteWindow() { ReleaseBackBuffer(); }
 
@@ -13,14 +13,18 @@ int32_t RemoteWindow::Ask(int service, std::vector<int32_t> words) {
     return host_.Request(id_, service, std::move(words)).words[0];
 }
 
+// The section handle is this process's from the start: a description
+// refused here closes it too.
 const BackBufferInfo* RemoteWindow::AttachBackBuffer(const std::vector<int32_t>& w) {
-    if (w.size() < kBufferColors) return nullptr;
-    int32_t colors = w[kBufferColorCount];
-    if (colors < 0 || colors > kMaxBufferColors || w.size() != static_cast<size_t>(kBufferColors + colors)) {
+    HANDLE section = w.empty() ? nullptr : WordHandle<HANDLE>(w[kBufferSection]);
+    int32_t colors = w.size() > kBufferColorCount ? w[kBufferColorCount] : -1;
+    if (w.size() < kBufferColors || colors < 0 || colors > kMaxBufferColors ||
+        w.size() != static_cast<size_t>(kBufferColors + colors)) {
+        if (section) CloseHandle(section);
         return nullptr;
     }
     ReleaseBackBuffer();
-    section_ = WordHandle<HANDLE>(w[kBufferSection]);
+    section_ = section;
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = w[kBufferWidth];
@@ -35,9 +39,8 @@ const BackBufferInfo* RemoteWindow::AttachBackBuffer(const std::vector<int32_t>&
         ReleaseBackBuffer();
         return nullptr;
     }
-    colors_.resize(static_cast<size_t>(colors));
-    if (colors > 0) std::memcpy(colors_.data(), &w[kBufferColors], colors * sizeof(RGBQUAD));
-    info_.colorTable = colors_.data();
+    if (colors > 0) std::memcpy(colors_, &w[kBufferColors], colors * sizeof(RGBQUAD));
+    info_.colorTable = colors_;
     info_.colorCount = colors;
     info_.pixels = pixels;
     info_.width = w[kBufferWidth];
@@ -55,6 +58,7 @@ void RemoteWindow::ReleaseBackBuffer() {
     bitmap_ = nullptr;
     section_ = nullptr;
     info_ = BackBufferInfo{};
+    info_.colorTable = colors_;
 }
 
 int32_t RemoteWindow::GetWindowSize(int32_t* width, int32_t* height) {
@@ -90,7 +94,7 @@ bool RemoteWindow::AskToKillScript() { return Ask(kServiceAskToKillScript) != 0;
 // The lock is the window's (it keeps blits out while the engine writes); the
 // pixels are this process's view.
 int32_t RemoteWindow::LockBackBuffer(void** pixels) {
-    if (!pixels) return 1;
+    if (!pixels || !info_.pixels) return 1;  // no view here, no lock: as a window without pixels
     int32_t result = Ask(kServiceLockBackBuffer);
     if (result == 0) *pixels = info_.pixels;
     return result;

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "EngineProtocol.h"
+
 class EngineHost;
 
 class RemoteWindow : public PlayerInstance {
@@ -51,6 +53,6 @@ private:
     InstanceRecord record_{0, this};
     HANDLE section_ = nullptr;
     HBITMAP bitmap_ = nullptr;
-    BackBufferInfo info_{};
-    std::vector<RGBQUAD> colors_;
+    RGBQUAD colors_[kMaxBufferColors] = {};
+    BackBufferInfo info_{};  // its colour table is colors_, never null
 };

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kFailed = -1;  // what an entry answers when the engine process is gone
+constexpr int32_t kRefused = -1;  // what an entry whose success is 0 answers when it cannot be made
 // How long a released engine process may take to end by itself (its engine
 // was shut down with its last instance) before it is ended.
 constexpr DWORD kQuitWaitMs = 100;
@@ -47,14 +47,21 @@ char* HeapCopy(const std::optional<std::string>& text) {
     return text ? CopyToEngineBlock(text->data(), text->size()) : nullptr;
 }
 
-int32_t ResultOf(const std::optional<ChannelFrame>& answer) { return answer ? answer->words[kAnswerResult] : kFailed; }
+// What an entry gives when its engine process is gone: what the host reads as
+// failure, as for a call it skipped (0), except for the two entries whose
+// success is 0.
+int32_t FailedResult(int entry) { return entry == kLoadMovie || entry == kSetBackBuffer ? kRefused : 0; }
+
+int32_t ResultOf(const std::optional<ChannelFrame>& answer, int entry) {
+    return answer ? answer->words[kAnswerResult] : FailedResult(entry);
+}
 
 // ---- the proxy entries ----
 
 template <int Entry, typename... Words>
 int32_t ENGINE_CDECL WordsEntry(InstanceRecord* record, Words... words) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, Entry, {static_cast<int32_t>(words)...})) : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, Entry, {static_cast<int32_t>(words)...}), Entry) : FailedResult(Entry);
 }
 
 void ENGINE_CDECL NewInstance(InstanceRecord* record) { WordsEntry<kNewInstance>(record); }
@@ -70,19 +77,20 @@ void ENGINE_CDECL DestroyInstance(InstanceRecord* record) {
 void ENGINE_CDECL SetHostModule(InstanceRecord* record, HMODULE) { WordsEntry<kSetHostModule>(record); }
 
 int32_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) {
-    return event ? WordsEntry<kHandleEvent>(record, event[0], event[1], event[2]) : kFailed;
+    return event ? WordsEntry<kHandleEvent>(record, event[0], event[1], event[2]) : FailedResult(kHandleEvent);
 }
 
 int32_t ENGINE_CDECL LoadMovie(InstanceRecord* record, int32_t number, const char* url, uint8_t option) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kLoadMovie, {number, option}, {ChannelFrame::TextOf(url)})) : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, kLoadMovie, {number, option}, {ChannelFrame::TextOf(url)}), kLoadMovie)
+                 : kRefused;
 }
 
 int32_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, const char* value) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(
-                       proxy->Call(record, kSetVariable, {}, {ChannelFrame::TextOf(name), ChannelFrame::TextOf(value)}))
-                 : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, kSetVariable, {}, {ChannelFrame::TextOf(name), ChannelFrame::TextOf(value)}),
+                            kSetVariable)
+                 : FailedResult(kSetVariable);
 }
 
 char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
@@ -95,7 +103,7 @@ char* ENGINE_CDECL GetVariable(InstanceRecord* record, const char* name) {
 int32_t ENGINE_CDECL GetMovieSize(InstanceRecord* record, int32_t* width, int32_t* height) {
     EngineProxy* proxy = EngineProxy::Of(record);
     std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kGetMovieSize) : std::nullopt;
-    if (!answer || answer->words.size() < kAnswerOut + 2) return kFailed;
+    if (!answer || answer->words.size() < kAnswerOut + 2) return FailedResult(kGetMovieSize);
     if (width) *width = answer->words[kAnswerOut];
     if (height) *height = answer->words[kAnswerOut + 1];
     return answer->words[kAnswerResult];
@@ -105,14 +113,14 @@ int32_t ENGINE_CDECL GetMovieSize(InstanceRecord* record, int32_t* width, int32_
 // process gets a duplicate of the mapping and draws where the window blits from.
 int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, const BackBufferInfo* info) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    if (!proxy || !info || !record->owner) return kFailed;
+    if (!proxy || !info || !record->owner) return kRefused;
     DIBSECTION dib{};
     HBITMAP bitmap = record->owner->GetBackBufferBitmap();
-    if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || !dib.dshSection) return kFailed;
+    if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || !dib.dshSection) return kRefused;
     HANDLE remote = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), dib.dshSection, proxy->Process(), &remote, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
-        return kFailed;
+        return kRefused;
     }
     int32_t colors = info->colorTable ? std::min(std::max(info->colorCount, 0), kMaxBufferColors) : 0;
     std::vector<int32_t> words{HandleWord(remote),
@@ -129,21 +137,22 @@ int32_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, const BackBufferInfo*
         std::memcpy(&color, &info->colorTable[i], sizeof color);
         words.push_back(color);
     }
-    return ResultOf(proxy->Call(record, kSetBackBuffer, words));
+    return ResultOf(proxy->Call(record, kSetBackBuffer, words), kSetBackBuffer);
 }
 
 // The engine sets the cursor inside the call; the engine process tells which.
 int32_t ENGINE_CDECL UpdateCursor(InstanceRecord* record) {
     EngineProxy* proxy = EngineProxy::Of(record);
     std::optional<ChannelFrame> answer = proxy ? proxy->Call(record, kUpdateCursor) : std::nullopt;
-    if (!answer || answer->words.size() < kAnswerOut + 1) return 0;
-    if (int32_t cursor = answer->words[kAnswerOut]) SetCursor(WordHandle<HCURSOR>(cursor));
+    if (!answer || answer->words.size() < kAnswerOut + 2) return 0;
+    if (answer->words[kAnswerOut]) SetCursor(WordHandle<HCURSOR>(answer->words[kAnswerOut + 1]));
     return answer->words[kAnswerResult];
 }
 
 int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kCallFunction, {}, {ChannelFrame::TextOf(request)})) : kFailed;
+    return proxy ? ResultOf(proxy->Call(record, kCallFunction, {}, {ChannelFrame::TextOf(request)}), kCallFunction)
+                 : FailedResult(kCallFunction);
 }
 
 int32_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, char** reply) {
@@ -151,7 +160,7 @@ int32_t ENGINE_CDECL CallFunction2(InstanceRecord* record, const char* request, 
     std::optional<ChannelFrame> answer =
         proxy ? proxy->Call(record, kCallFunction2, {}, {ChannelFrame::TextOf(request)}) : std::nullopt;
     if (answer && reply && !answer->texts.empty()) *reply = HeapCopy(answer->texts[0]);
-    return ResultOf(answer);
+    return ResultOf(answer, kCallFunction2);
 }
 
 // How many words and texts each host service's request carries.

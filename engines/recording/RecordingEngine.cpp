@@ -184,6 +184,11 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = EntryAs<service::Trace>(services->entries[kServiceTrace])(record, behaviour.serviceText);
         return;
     }
+    if (behaviour.serviceCall == kSetNullCursor || behaviour.serviceCall == kSetArrowCursor) {
+        SetCursor(behaviour.serviceCall == kSetNullCursor ? nullptr : LoadCursorW(nullptr, IDC_ARROW));
+        return;
+    }
+    if (behaviour.serviceCall == kServiceCallWithoutRecord) record = nullptr;
     if (behaviour.serviceCall == kServiceCallInvalidate) {
         state.lastStatus = EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 1, 1);
         return;
@@ -280,8 +285,11 @@ intptr_t ENGINE_CDECL HandleEvent(InstanceRecord* record, const int32_t* event) 
 }
 
 intptr_t ENGINE_CDECL SetBackBuffer(InstanceRecord* record, void* info) {
-    Local().backBuffers[record] = static_cast<const BackBufferInfo*>(info);
-    return Enter(kSetBackBuffer, record, {reinterpret_cast<intptr_t>(info)}).result;
+    auto* described = static_cast<const BackBufferInfo*>(info);
+    Local().backBuffers[record] = described;
+    // Second: whether the description has a colour table (it must, whatever its count).
+    return Enter(kSetBackBuffer, record, {reinterpret_cast<intptr_t>(info), described && described->colorTable ? 1 : 0})
+        .result;
 }
 
 intptr_t ENGINE_CDECL SetHostModule(InstanceRecord* record, HMODULE module) {

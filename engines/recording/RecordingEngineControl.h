@@ -52,6 +52,9 @@ enum RecordingServiceCall : int32_t {
     kServiceCallTrace = 1,
     kServiceCallCallFunction = 2,
     kServiceCallInvalidate = 3,  // InvalidateArea {0, 0, 1, 1}; the text is not used
+    kServiceCallWithoutRecord = 4,  // the call-function service with the text and a null record
+    kSetNullCursor = 5,             // not a service: SetCursor(NULL), as an engine hides the cursor
+    kSetArrowCursor = 6,            // not a service: SetCursor of the system's arrow
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

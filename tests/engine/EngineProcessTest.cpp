@@ -88,6 +88,24 @@ TEST_F(EngineProcess, WhatTheEnginePrintsChangesNothing) {
     EXPECT_EQ(client->CallsOf(kDoPlay).size(), 2u);
 }
 
+// As for a widget without an engine: the natives tell Java these failed.
+TEST_F(EngineProcess, CallsCutShortByTheEndOfTheProcessReportFailure) {
+    for (int32_t entry : {kSetVariable, kCallFunction, kLoadMovie}) {
+        RecordingOwner& owner = NewOwner();
+        ASSERT_NE(CreateInstance(owner), nullptr);
+        client->setRaise(entry, kRaiseCrash);
+        if (entry == kSetVariable) {
+            EXPECT_EQ(owner.SetVariable("name", "value"), 0);
+        } else if (entry == kCallFunction) {
+            EXPECT_EQ(owner.CallFunction("<invoke name=\"f\"/>"), 0);
+        } else {
+            EXPECT_FALSE(owner.LoadMovie(0, "movie", false));
+        }
+        EXPECT_EQ(owner.instanceRecord, nullptr) << entry;
+        client->reset();
+    }
+}
+
 TEST_F(EngineProcess, WhatTheGuardCatchesInItsProcessLeavesThatProcessRunning) {
     RecordingOwner& owner = NewOwner();
     ASSERT_NE(CreateInstance(owner), nullptr);

@@ -207,3 +207,36 @@ TEST_F(Instance, EngineMayCallHostServicesFromInsideACall) {
     ASSERT_EQ(owner.slotCalls.size(), 1u);
     EXPECT_EQ(owner.slotCalls[0].slot, 0);
 }
+
+// The engine sets the cursor inside UpdateCursor; the host then has it, a
+// null cursor included, and keeps its own when the engine sets none.
+TEST_F(Instance, TheCursorTheEngineSetsInUpdateCursorBecomesTheHostsNullIncluded) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    SetCursor(arrow);
+    owner.UpdateCursor();
+    EXPECT_EQ(GetCursor(), arrow) << "the engine set none";
+    client->setServiceCall(kUpdateCursor, kSetNullCursor, "");
+    owner.UpdateCursor();
+    EXPECT_EQ(GetCursor(), nullptr) << "the engine hid the cursor";
+    client->setServiceCall(kUpdateCursor, kSetArrowCursor, "");
+    owner.UpdateCursor();
+    // Windows shares cursor handles between processes; Wine gives an engine
+    // process a handle of its own for the same system cursor.
+    EXPECT_NE(GetCursor(), nullptr);
+    if (!EngineInItsOwnProcess()) {
+        EXPECT_EQ(GetCursor(), arrow);
+    }
+}
+
+TEST_F(Instance, TheCallFunctionServiceWithoutARecordFindsNoWidgetAndAnswersZero) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    client->setServiceCall(kDoPlay, kServiceCallWithoutRecord, "<invoke name=\"f\"/>");
+    EXPECT_TRUE(owner.DoPlay());
+    int32_t status = -1;
+    char reply[16];
+    client->lastServiceCall(&status, reply, sizeof reply);
+    EXPECT_EQ(status, 0);
+}

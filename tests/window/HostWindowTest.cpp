@@ -47,6 +47,7 @@ TEST_F(HostWindow, CreationMakesAHiddenChildWithAnEngineInstanceAndABackBuffer) 
     EXPECT_EQ(info.pixelFormat, 7);
     EXPECT_EQ(info.colorCount, 0);
     EXPECT_NE(info.colorTable, nullptr);
+    EXPECT_EQ(CallsOf(kSetBackBuffer).back().args[1], 1) << "the engine's description has a colour table too";
     EXPECT_EQ(info.pixels, window->BackBufferPixels());
     EXPECT_NE(info.pixels, nullptr);
 }

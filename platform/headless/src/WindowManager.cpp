@@ -487,6 +487,14 @@ extern "C" HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
     return reinterpret_cast<HCURSOR>(id << 4);
 }
 
+extern "C" HCURSOR CreateCursor(HINSTANCE, int, int, int width, int height, const void* andPlane,
+                                const void* xorPlane) {
+    if (width <= 0 || height <= 0 || !andPlane || !xorPlane) return nullptr;
+    return static_cast<HCURSOR>(Backend::Get().NewHandle());
+}
+
+extern "C" BOOL DestroyCursor(HCURSOR cursor) { return cursor != nullptr; }
+
 extern "C" HCURSOR GetCursor() { return Backend::Get().currentCursor; }
 
 extern "C" HCURSOR SetCursor(HCURSOR cursor) {
