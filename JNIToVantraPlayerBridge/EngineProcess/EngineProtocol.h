@@ -18,7 +18,8 @@
 //   CallFunction, CallFunction2: text: the request
 //   the rest: nothing
 // Answer: words {raised, result, out-words...}; GetMovieSize adds width and
-// height, UpdateCursor the cursor the engine set; GetVariable and
+// height, UpdateCursor {set, cursor}: whether the engine set one (null
+// included) and which; GetVariable and
 // CallFunction2 answer their text as text 0.
 //
 // Request (code: the host service, instance: as in the call) and Reply:
@@ -29,7 +30,8 @@
 // thread of its own, or between calls), carried like a Request but with no
 // Reply: the engine got its answer in its own process already. The engine
 // process posts kEngineNoticeMessage to the host window to announce it; the
-// library also serves notices it finds while it waits for an answer.
+// library keeps those it finds while it waits for an answer and serves them
+// after the outermost call.
 #pragma once
 
 #include <cstdint>
