@@ -1,6 +1,7 @@
 #include "ChannelFrame.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -23,13 +24,23 @@ bool KnownKind(uint16_t kind) {
     return kind >= static_cast<uint16_t>(FrameKind::Hello) && kind <= static_cast<uint16_t>(FrameKind::Notice);
 }
 
-// Reads the fields after the header; false at the first that disagrees with the size.
+// What decoding a frame of these counts allocates at least: a frame of empty
+// texts costs far more decoded than sent.
+size_t DecodedBytes(uint32_t wordCount, uint32_t textCount, size_t size) {
+    return size_t{wordCount} * sizeof(int32_t) + size_t{textCount} * sizeof(std::optional<std::string>) + size;
+}
+
+// Reads the fields after the header; false at the first that disagrees with
+// the size, or when decoding would allocate more than the cap.
 bool ReadBody(const uint8_t* data, size_t size, uint32_t wordCount, uint32_t textCount, ChannelFrame* frame) {
     size_t at = ChannelFrame::kHeaderBytes;
     if (wordCount > (size - at) / 4) return false;
+    // Every text needs its length at least; bounded so, the sum below cannot overflow.
+    if (textCount > (size - at) / 4) return false;
+    if (DecodedBytes(wordCount, textCount, size) > ChannelFrame::kMaxDecodedBytes) return false;
     frame->words.resize(wordCount);
     for (uint32_t i = 0; i < wordCount; ++i, at += 4) frame->words[i] = static_cast<int32_t>(U32At(data + at));
-    if (textCount > (size - at) / 4) return false;  // every text needs its length at least
+    if (textCount > (size - at) / 4) return false;
     frame->texts.clear();
     frame->texts.reserve(textCount);
     for (uint32_t i = 0; i < textCount; ++i) {
@@ -93,7 +104,11 @@ ChannelFrame::Decoded ChannelFrame::Decode(const uint8_t* data, size_t available
     read.kind = static_cast<FrameKind>(kind);
     read.code = U16At(data + 6);
     read.instance = U32At(data + 8);
-    if (!ReadBody(data, size, U32At(data + 12), U32At(data + 16), &read)) return Decoded::Malformed;
+    try {
+        if (!ReadBody(data, size, U32At(data + 12), U32At(data + 16), &read)) return Decoded::Malformed;
+    } catch (const std::bad_alloc&) {
+        return Decoded::Malformed;  // a frame this process cannot hold ends the channel, not the process
+    }
     *frame = std::move(read);
     *consumed = size;
     return Decoded::Complete;

@@ -41,6 +41,8 @@ struct ChannelFrame {
 
     static constexpr size_t kHeaderBytes = 20;
     static constexpr size_t kMaxBytes = size_t{16} << 20;
+    // What decoding one frame may allocate, its words and texts counted.
+    static constexpr size_t kMaxDecodedBytes = 2 * kMaxBytes;
     static constexpr uint32_t kNullText = 0xFFFFFFFF;
 
     bool operator==(const ChannelFrame& other) const;

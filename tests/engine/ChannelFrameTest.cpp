@@ -101,6 +101,20 @@ TEST(ChannelFrame, FramesWhoseFieldsDisagreeAreMalformed) {
     EXPECT_EQ(DecodeAll(withNul, &read), Decoded::Malformed) << "a NUL inside a text";
 }
 
+TEST(ChannelFrame, AFrameThatWouldDecodeToFarMoreThanItsSizeIsMalformed) {
+    ChannelFrame frame;
+    frame.kind = FrameKind::Answer;
+    frame.words = {0, 0};
+    frame.texts.assign(ChannelFrame::kMaxBytes / 4 - 16, std::string());  // 16 MiB: four million empty texts
+    std::vector<uint8_t> bytes = frame.Encode();
+    ASSERT_FALSE(bytes.empty());
+    ChannelFrame read;
+    EXPECT_EQ(DecodeAll(bytes, &read), Decoded::Malformed);
+    frame.texts.resize(1000);  // a thousand are fine
+    EXPECT_EQ(DecodeAll(frame.Encode(), &read), Decoded::Complete);
+    EXPECT_EQ(read.texts.size(), 1000u);
+}
+
 TEST(ChannelFrame, WhatCannotBeSentIsNotEncoded) {
     ChannelFrame frame = SampleCall();
     frame.texts.push_back(std::string("a\0b", 3));
