@@ -81,10 +81,15 @@ void EngineHost::Serve(const ChannelFrame& call) {
 
 // GDI batches a thread's drawing: what the engine drew into its bitmap must
 // be there before the library, told by this frame, reads the shared pixels.
+// A frame whose texts are too long to send goes without them: the one answer
+// or request loses its text, and nothing else is lost.
 void EngineHost::Send(const ChannelFrame& frame) {
     GdiFlush();
     std::lock_guard<std::mutex> lock(sendMutex_);
-    if (!channel_.Send(frame)) LibraryGone();
+    if (channel_.Send(frame)) return;
+    ChannelFrame textless = frame;
+    textless.texts.assign(frame.texts.size(), std::nullopt);
+    if (channel_.Ended() || !channel_.Send(textless)) LibraryGone();
 }
 
 ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {

@@ -37,7 +37,7 @@ bool ReadBody(const uint8_t* data, size_t size, uint32_t wordCount, uint32_t tex
     if (wordCount > (size - at) / 4) return false;
     // Every text needs its length at least; bounded so, the sum below cannot overflow.
     if (textCount > (size - at) / 4) return false;
-    if (DecodedBytes(wordCount, textCount, size) > ChannelFrame::kMaxDecodedBytes) return false;
+    if (DecodedBytes(wordCount, textCount, size) > 2 * size + ChannelFrame::kDecodingSlack) return false;
     frame->words.resize(wordCount);
     for (uint32_t i = 0; i < wordCount; ++i, at += 4) frame->words[i] = static_cast<int32_t>(U32At(data + at));
     if (textCount > (size - at) / 4) return false;
@@ -67,14 +67,19 @@ bool ChannelFrame::operator==(const ChannelFrame& other) const {
            texts == other.texts;
 }
 
-std::vector<uint8_t> ChannelFrame::Encode() const {
+size_t ChannelFrame::EncodedSize() const {
     size_t size = kHeaderBytes + words.size() * 4;
     for (const std::optional<std::string>& text : texts) {
-        if (text && (text->size() >= kNullText || text->find('\0') != std::string::npos)) return {};
+        if (text && (text->size() >= kNullText || text->find('\0') != std::string::npos)) return 0;
         size += 4 + (text ? text->size() : 0);
-        if (size > kMaxBytes) return {};
+        if (size > kMaxBytes) return 0;
     }
-    if (size > kMaxBytes) return {};
+    return size > kMaxBytes ? 0 : size;
+}
+
+std::vector<uint8_t> ChannelFrame::Encode() const {
+    size_t size = EncodedSize();
+    if (size == 0) return {};
     std::vector<uint8_t> out;
     out.reserve(size);
     PutU32(out, static_cast<uint32_t>(size));

@@ -40,9 +40,11 @@ struct ChannelFrame {
     std::vector<std::optional<std::string>> texts;
 
     static constexpr size_t kHeaderBytes = 20;
-    static constexpr size_t kMaxBytes = size_t{16} << 20;
-    // What decoding one frame may allocate, its words and texts counted.
-    static constexpr size_t kMaxDecodedBytes = 2 * kMaxBytes;
+    // Room for the longest texts the natives carry in one process (64 MiB and more).
+    static constexpr size_t kMaxBytes = size_t{128} << 20;
+    // What decoding a frame may allocate beyond twice its size, its words and
+    // texts counted: a frame of empty texts may not decode to eight times its size.
+    static constexpr size_t kDecodingSlack = size_t{64} << 10;
     static constexpr uint32_t kNullText = 0xFFFFFFFF;
 
     bool operator==(const ChannelFrame& other) const;
@@ -58,6 +60,8 @@ struct ChannelFrame {
 
     // The frame's bytes; empty when it exceeds the limits or a text holds a NUL.
     std::vector<uint8_t> Encode() const;
+    // How many bytes Encode gives, without making them; 0 for none.
+    size_t EncodedSize() const;
 
     enum class Decoded { Complete, Incomplete, Malformed };
     // Reads one frame from the start of `data`. Complete: *frame holds it and

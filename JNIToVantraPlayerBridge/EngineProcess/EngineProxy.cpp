@@ -422,6 +422,10 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     call.instance = instance;
     call.words = std::move(words);
     call.texts = std::move(texts);
+    if (call.EncodedSize() == 0) {  // too long a text: this call fails, nothing else
+        if (guarded) throw EngineProcessFailure();
+        return std::nullopt;
+    }
     ++callDepth_;
     std::optional<ChannelFrame> answer;
     bool sent = channel_.Send(call);
@@ -445,9 +449,12 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     return answer;
 }
 
+// A reply whose text is too long to send goes without it.
 bool EngineProxy::Serve(const ChannelFrame& request) {
     std::optional<ChannelFrame> reply = Reply(request);
-    return reply && channel_.Send(*reply);
+    if (!reply) return false;
+    if (reply->EncodedSize() == 0) reply->texts.assign(reply->texts.size(), std::nullopt);
+    return channel_.Send(*reply);
 }
 
 // Notices met while a call waits are served once the outermost call has

@@ -105,7 +105,7 @@ TEST(ChannelFrame, AFrameThatWouldDecodeToFarMoreThanItsSizeIsMalformed) {
     ChannelFrame frame;
     frame.kind = FrameKind::Answer;
     frame.words = {0, 0};
-    frame.texts.assign(ChannelFrame::kMaxBytes / 4 - 16, std::string());  // 16 MiB: four million empty texts
+    frame.texts.assign(size_t{1} << 18, std::string());  // 1 MiB of frame, 8 MiB and more decoded
     std::vector<uint8_t> bytes = frame.Encode();
     ASSERT_FALSE(bytes.empty());
     ChannelFrame read;

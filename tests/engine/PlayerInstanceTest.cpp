@@ -240,3 +240,22 @@ TEST_F(Instance, TheCallFunctionServiceWithoutARecordFindsNoWidgetAndAnswersZero
     client->lastServiceCall(&status, reply, sizeof reply);
     EXPECT_EQ(status, 0);
 }
+
+// Texts as long as one process carries (64 MiB) reach the engine; one too
+// long for the engine process fails that call alone.
+TEST_F(Instance, LongTextsReachTheEngineAndOneTooLongFailsItsCallAlone) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    client->setResult(kSetVariable, 1);
+    std::string value(size_t{64} << 20, 'v');
+    EXPECT_EQ(owner.SetVariable("long", value.c_str()), 1);
+    ASSERT_EQ(client->CallsOf(kSetVariable).size(), 1u);
+    EXPECT_EQ(std::string(client->CallsOf(kSetVariable)[0].text[1]).substr(0, 3), "vvv");
+    if (EngineInItsOwnProcess()) {
+        value.assign(size_t{129} << 20, 'w');
+        EXPECT_EQ(owner.SetVariable("longer", value.c_str()), 0);
+        EXPECT_EQ(client->CallsOf(kSetVariable).size(), 1u) << "that call was not made";
+    }
+    EXPECT_EQ(owner.SetVariable("short", "s"), 1) << "the engine is still there";
+    EXPECT_NE(owner.instanceRecord, nullptr);
+}
