@@ -45,6 +45,8 @@ int Serve(const std::u16string& enginePath, const std::string& readText, const s
     // A crash ends this process at once, with no dialog holding it.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     if (!WatchParent(static_cast<DWORD>(parent))) return kParentEnded;
+    // Ours alone: a process the engine starts must not hold the channel open.
+    for (int32_t end : {read, write}) SetHandleInformation(WordHandle<HANDLE>(end), HANDLE_FLAG_INHERIT, 0);
     EngineHost host(WordHandle<HANDLE>(read), WordHandle<HANDLE>(write));
     return host.Run(enginePath);
 }
