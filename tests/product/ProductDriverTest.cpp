@@ -32,6 +32,15 @@ std::u16string BuildFolder() {
     return Folder(Folder(std::u16string(reinterpret_cast<char16_t*>(buffer), length)));
 }
 
+// The engines built beside this program, or those of the folder
+// VP_ENGINES_FOLDER names (the 32-bit ones, for a 64-bit library).
+std::u16string EnginesFolder() {
+    WCHAR named[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VP_ENGINES_FOLDER", named, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return std::u16string(reinterpret_cast<char16_t*>(named), length);
+    return BuildFolder() + u"\\engines";
+}
+
 // A player folder of its own under the temporary folder, with one of our
 // engines as "Vantra Player 8\stagerun.dll" (and the sample engine's font).
 class PlayerFolder {
@@ -41,7 +50,7 @@ public:
         DWORD length = GetTempPathW(MAX_PATH, temp);
         root_ = std::u16string(reinterpret_cast<char16_t*>(temp), length) + u"vp-product-" +
                 U(std::to_string(GetCurrentProcessId()).c_str()) + u"-" + U(engine) + nameSuffix + u"\\";
-        std::u16string built = BuildFolder() + u"\\engines\\" + U(engine) + u"\\Vantra Player 8\\";
+        std::u16string built = EnginesFolder() + u"\\" + U(engine) + u"\\Vantra Player 8\\";
         for (const std::u16string& folder :
              {root_, root_ + u"Vantra Player 8\\", root_ + u"Vantra Player 8\\fonts\\"}) {
             CreateDirectoryW(W(folder), nullptr);
@@ -717,10 +726,13 @@ TEST_F(ProductDll, TheSampleEnginePlaysAMovie) {
 
 namespace {
 
-// After every test: each of the 35 exports was called, through its undecorated name.
+// After every test: each of the 35 exports was called, through its undecorated
+// name (a run of some of the tests checks only that no call faulted).
 class EveryExportCalled : public ::testing::Environment {
 public:
     void TearDown() override {
+        EXPECT_EQ(Jvm::Get().library.faults, std::vector<std::string>{});
+        if (::testing::GTEST_FLAG(filter) != "*") return;
         const std::vector<std::string> natives = {"initIDs",
                                                   "createVantraPlayerManager",
                                                   "createVantraPlayerHostWindow",
@@ -759,7 +771,6 @@ public:
         for (const std::string& name : natives) expected.insert(kNativePrefix + name);
         EXPECT_EQ(expected.size(), 35u);
         EXPECT_EQ(Jvm::Get().library.called, expected);
-        EXPECT_EQ(Jvm::Get().library.faults, std::vector<std::string>{});
     }
 };
 
