@@ -287,12 +287,16 @@ HANDLE JobEndingWithUs(HANDLE process) {
 
 std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath, ModuleArchitecture architecture,
                                                 const HostServices& services, std::u16string* reason) {
+    return StartProgram(EngineHostPath(architecture), enginePath, services, reason);
+}
+
+std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& program, const std::u16string& enginePath,
+                                                       const HostServices& services, std::u16string* reason) {
     ChannelPipes pipes;
     if (!pipes.Made()) {
         *reason = u"no channel to its engine process";
         return nullptr;
     }
-    std::u16string program = EngineHostPath(architecture);
     PROCESS_INFORMATION started{};
     if (!StartHostProcess(program, enginePath, pipes, &started)) {
         *reason = u"its engine process " + program + u" does not start";

@@ -35,6 +35,9 @@ public:
     // engine cannot be had that way.
     static std::unique_ptr<EngineProxy> Start(const std::u16string& enginePath, ModuleArchitecture architecture,
                                               const HostServices& services, std::u16string* reason);
+    // The same with the engine process's program named (a peer of the tests').
+    static std::unique_ptr<EngineProxy> StartProgram(const std::u16string& program, const std::u16string& enginePath,
+                                                     const HostServices& services, std::u16string* reason);
     // Closes the channel, which ends the engine process, and reaps it.
     ~EngineProxy();
     EngineProxy(const EngineProxy&) = delete;

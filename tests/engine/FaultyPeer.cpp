@@ -1,0 +1,82 @@
+// An engine process that breaks the protocol in one way, named by its engine
+// argument: it greets (or not) and answers the first call with exactly the
+// wrong frame. The proxy's checks on what it reads are tested against it.
+#include <Platform.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "ChannelFrame.h"
+#include "EngineChannel.h"
+#include "EngineProtocol.h"
+
+namespace {
+
+ChannelFrame Greeting(int32_t version) {
+    ChannelFrame hello;
+    hello.words.assign(kEngineHelloWords, 0);
+    hello.words[kHelloVersion] = version;
+    hello.words[kHelloPointerBits] = static_cast<int32_t>(sizeof(void*) * 8);
+    hello.words[kHelloEntryMask] = -1;  // every entry filled
+    return hello;
+}
+
+// The wrong frame sent in reply to `call`; kind Answer unless the fault says otherwise.
+ChannelFrame Fault(const std::string& fault, const ChannelFrame& call) {
+    ChannelFrame frame;
+    frame.kind = FrameKind::Answer;
+    frame.code = call.code;
+    frame.instance = call.instance;
+    frame.words = {0, 1};
+    if (fault == "answer-code") frame.code = static_cast<uint16_t>(call.code + 1);
+    if (fault == "answer-instance") frame.instance = call.instance + 1;
+    if (fault == "answer-words") frame.words = {0};
+    if (fault == "answer-texts") frame.texts = {std::string("a"), std::string("b")};
+    if (fault == "call-kind") frame.kind = FrameKind::Call;
+    if (fault == "reply-kind") frame.kind = FrameKind::Reply;
+    if (fault == "request-service" || fault == "request-words" || fault == "request-texts" ||
+        fault == "notice-service") {
+        frame.kind = fault == "notice-service" ? FrameKind::Notice : FrameKind::Request;
+        frame.code = fault == "request-service" ? 999 : fault == "notice-service" ? kServiceGetWindowSize
+                                                                                   : kServiceInvalidateArea;
+        frame.words = fault == "request-words" ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{0, 0, 1, 1};
+        if (fault == "request-texts") frame.texts = {std::string("extra")};
+    }
+    return frame;
+}
+
+int Run(const std::string& fault, HANDLE read, HANDLE write) {
+    EngineChannel channel(read, write);
+    ChannelFrame hello;
+    if (!channel.Receive(&hello)) return 2;
+    if (fault == "hello-none") return 0;
+    ChannelFrame greeting = Greeting(fault == "hello-version" ? kEngineProtocolVersion + 1 : kEngineProtocolVersion);
+    if (fault == "hello-words") greeting.words.pop_back();
+    if (!channel.Send(greeting)) return 2;
+    ChannelFrame call;
+    while (channel.Receive(&call)) {
+        if (fault == "garbage") {
+            static const char garbage[] = "\xff\xff\xff\x7f no frame";
+            DWORD written = 0;
+            WriteFile(write, garbage, sizeof garbage, &written, nullptr);
+        } else if (!channel.Send(Fault(fault, call))) {
+            return 2;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 5) return 2;
+    std::string fault = Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[1]));
+    return Run(fault, WordHandle<HANDLE>(_wtoi(argv[2])), WordHandle<HANDLE>(_wtoi(argv[3])));
+}
+#else
+int main(int argc, char** argv) {
+    if (argc != 5) return 2;
+    return Run(argv[1], WordHandle<HANDLE>(std::atoi(argv[2])), WordHandle<HANDLE>(std::atoi(argv[3])));
+}
+#endif

@@ -1,0 +1,185 @@
+// The library's checks on what its engine process sends: a peer that sends
+// exactly the wrong thing (tests/engine/FaultyPeer.cpp) ends that engine
+// process, and the call in progress fails; a peer that answers rightly does not.
+#include <EngineChannel.h>
+#include <EngineProtocol.h>
+#include <EngineProxy.h>
+#include <HostServices.h>
+#include <RecordingEngineClient.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<EngineProxy> StartPeer(const std::string& fault, std::u16string* reason) {
+    static HostServices services = [] {
+        HostServices table{};
+        FillHostServices(table);
+        return table;
+    }();
+#ifdef _WIN32
+    std::u16string program = RecordingEngineClient::TestsFolder() + u"\\faulty_peer.exe";
+#else
+    std::u16string program = RecordingEngineClient::TestsFolder() + u"/faulty_peer";
+#endif
+    return EngineProxy::StartProgram(program, std::u16string(fault.begin(), fault.end()), services, reason);
+}
+
+}  // namespace
+
+TEST(FaultyPeer, AGreetingOtherThanOursGivesNoEngine) {
+    for (const char* fault : {"hello-none", "hello-version", "hello-words"}) {
+        std::u16string reason;
+        EXPECT_EQ(StartPeer(fault, &reason), nullptr) << fault;
+        EXPECT_FALSE(reason.empty()) << fault;
+    }
+}
+
+TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
+    for (const char* fault : {"answer-code", "answer-instance", "answer-words", "answer-texts", "call-kind",
+                              "reply-kind", "request-service", "request-words", "request-texts", "notice-service",
+                              "garbage"}) {
+        std::u16string reason;
+        std::unique_ptr<EngineProxy> proxy = StartPeer(fault, &reason);
+        ASSERT_NE(proxy, nullptr) << fault;
+        InstanceRecord record{0, nullptr};
+        proxy->Adopt(&record);
+        int endings = 0;
+        proxy->SetEndedHandler([&] { ++endings; });
+        EXPECT_FALSE(proxy->Call(&record, kDoPlay).has_value()) << fault;
+        EXPECT_TRUE(proxy->Ended()) << fault;
+        EXPECT_EQ(endings, 1) << fault;
+    }
+}
+
+TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {
+    std::u16string reason;
+    std::unique_ptr<EngineProxy> proxy = StartPeer("none", &reason);
+    ASSERT_NE(proxy, nullptr);
+    InstanceRecord record{0, nullptr};
+    proxy->Adopt(&record);
+    std::optional<ChannelFrame> answer = proxy->Call(&record, kDoPlay);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->words[kAnswerResult], 1);
+    EXPECT_FALSE(proxy->Ended());
+}
+
+namespace {
+
+// The engine process driven by the test as a library that breaks the
+// protocol would drive it: its channel's other ends are the test's.
+class HostDrivenByTheTest {
+public:
+    HostDrivenByTheTest() {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        HANDLE hostRead = nullptr, hostWrite = nullptr, ourRead = nullptr, ourWrite = nullptr;
+        if (!CreatePipe(&hostRead, &ourWrite, &inheritable, 0) || !CreatePipe(&ourRead, &hostWrite, &inheritable, 0)) {
+            return;
+        }
+        SetHandleInformation(ourRead, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(ourWrite, HANDLE_FLAG_INHERIT, 0);
+#ifdef _WIN32
+        std::u16string program = RecordingEngineClient::TestsFolder() + u"\\VantraPlayerEngineHost.exe";
+#else
+        std::u16string program = RecordingEngineClient::TestsFolder() + u"/VantraPlayerEngineHost";
+#endif
+        std::string numbers = " " + std::to_string(HandleWord(hostRead)) + " " + std::to_string(HandleWord(hostWrite)) +
+                              " " + std::to_string(GetCurrentProcessId());
+        std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile("noop") + u"\"" +
+                              std::u16string(numbers.begin(), numbers.end());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_ = started.hProcess;
+        }
+        CloseHandle(hostRead);
+        CloseHandle(hostWrite);
+        channel_ = std::make_unique<EngineChannel>(ourRead, ourWrite);
+    }
+    ~HostDrivenByTheTest() {
+        channel_.reset();
+        if (process_) {
+            if (WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, INFINITE);
+            CloseHandle(process_);
+        }
+    }
+
+    bool Started() const { return process_ != nullptr; }
+    EngineChannel& Channel() { return *channel_; }
+    // The host's exit code once it has ended within 5 s; STILL_ACTIVE otherwise.
+    DWORD ExitCode() {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_, 5000) == WAIT_OBJECT_0) GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    bool Greet(int32_t version, ChannelFrame* greeting) {
+        ChannelFrame hello;
+        hello.words = {version, static_cast<int32_t>(sizeof(void*) * 8), static_cast<int32_t>(GetCurrentProcessId())};
+        return channel_->Send(hello) && channel_->Receive(greeting);
+    }
+    std::optional<ChannelFrame> Call(int entry, uint32_t instance, std::vector<int32_t> words = {}) {
+        ChannelFrame call;
+        call.kind = FrameKind::Call;
+        call.code = static_cast<uint16_t>(entry);
+        call.instance = instance;
+        call.words = std::move(words);
+        ChannelFrame answer;
+        if (!channel_->Send(call) || !channel_->Receive(&answer)) return std::nullopt;
+        return answer;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    std::unique_ptr<EngineChannel> channel_;
+};
+
+}  // namespace
+
+TEST(FaultyLibrary, AnotherProtocolIsRefusedInTheGreetingAndTheHostEnds) {
+    HostDrivenByTheTest host;
+    ASSERT_TRUE(host.Started());
+    ChannelFrame greeting;
+    ASSERT_TRUE(host.Greet(kEngineProtocolVersion + 1, &greeting));
+    EXPECT_EQ(greeting.words[kHelloLoadStatus], 1);
+    EXPECT_STREQ(greeting.TextAt(0), "the library speaks another protocol");
+    EXPECT_EQ(host.ExitCode(), 1u);
+}
+
+TEST(FaultyLibrary, CallsForNoInstanceOrWithTooFewWordsAreRefusedAndTheHostServesOn) {
+    HostDrivenByTheTest host;
+    ASSERT_TRUE(host.Started());
+    ChannelFrame greeting;
+    ASSERT_TRUE(host.Greet(kEngineProtocolVersion, &greeting));
+    ASSERT_EQ(greeting.words[kHelloLoadStatus], 0);
+    std::optional<ChannelFrame> answer = host.Call(kDoPlay, 7);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->words[kAnswerResult], -1) << "no instance 7";
+    ASSERT_TRUE(host.Call(kNewInstance, 1).has_value());
+    answer = host.Call(kHandleEvent, 1, {1, 2});
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->words[kAnswerResult], -1) << "an event is three words";
+    answer = host.Call(kDoPlay, 1);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->kind, FrameKind::Answer);
+}
+
+TEST(FaultyLibrary, AFrameOtherThanACallEndsTheHost) {
+    for (FrameKind kind : {FrameKind::Answer, FrameKind::Reply, FrameKind::Hello}) {
+        HostDrivenByTheTest host;
+        ASSERT_TRUE(host.Started());
+        ChannelFrame greeting;
+        ASSERT_TRUE(host.Greet(kEngineProtocolVersion, &greeting));
+        ChannelFrame wrong;
+        wrong.kind = kind;
+        ASSERT_TRUE(host.Channel().Send(wrong));
+        EXPECT_EQ(host.ExitCode(), 2u) << static_cast<int>(kind);
+    }
+}
