@@ -79,11 +79,22 @@ fi
 # (the desktop, services) outlive the program and would hold a pipe open.
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-if [ -z "$DISPLAY" ]; then
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$@" >"$output" 2>&1 </dev/null
-else
-  "$@" >"$output" 2>&1 </dev/null
-fi
+run() {
+  if [ -z "$DISPLAY" ]; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$@" >"$output" 2>&1 </dev/null
+  else
+    "$@" >"$output" 2>&1 </dev/null
+  fi
+}
+run "$@"
 status=$?
+# Rarely, beside other Wine programs starting, a program ends at once with an
+# error and no output at all: it never ran (every program of ours prints).
+# It is started once more, and the output says so.
+if [ $status -ne 0 ] && [ ! -s "$output" ]; then
+  echo "wine-run.sh: $2 printed nothing and exited $status: started again"
+  run "$@"
+  status=$?
+fi
 cat "$output"
 exit $status
