@@ -188,9 +188,11 @@ std::optional<RequestShape> ShapeOf(uint16_t service) {
     }
 }
 
-}  // namespace
-
-namespace {
+// Whether a request or notice is of a known service, with its words and texts.
+bool HasItsServicesShape(const ChannelFrame& frame) {
+    std::optional<RequestShape> shape = ShapeOf(frame.code);
+    return shape && frame.words.size() == shape->words && frame.texts.size() == shape->texts;
+}
 
 // Both ends of both pipes, none inheritable: the engine process's ends are
 // made inheritable only for the moment it is started, and only it inherits them.
@@ -466,11 +468,7 @@ bool EngineProxy::Serve(const ChannelFrame& request) {
 // engine again) must not send a call while an earlier call's answer may
 // already be on its way.
 bool EngineProxy::QueueNotice(ChannelFrame notice) {
-    std::optional<RequestShape> shape = ShapeOf(notice.code);
-    if (!IsNoticeable(notice.code) || !shape || notice.words.size() != shape->words ||
-        notice.texts.size() != shape->texts) {
-        return false;
-    }
+    if (!IsNoticeable(notice.code) || !HasItsServicesShape(notice)) return false;
     if (notices_.size() < kMaxQueuedNotices) notices_.push_back(std::move(notice));
     return true;
 }
@@ -500,8 +498,7 @@ void EngineProxy::ServeNotices() {
 // called it in this process; an instance the proxy does not know reads as a
 // null record.
 std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
-    std::optional<RequestShape> shape = ShapeOf(request.code);
-    if (!shape || request.words.size() != shape->words || request.texts.size() != shape->texts) return std::nullopt;
+    if (!HasItsServicesShape(request)) return std::nullopt;
     InstanceRecord* record = RecordOf(request.instance);
     const EngineEntry* e = services_.entries;
     const std::vector<int32_t>& w = request.words;
