@@ -79,13 +79,17 @@ void EngineHost::Serve(const ChannelFrame& call) {
     Send(answer);
 }
 
+void EngineHost::Send(const ChannelFrame& frame) {
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    SendLocked(frame);
+}
+
 // GDI batches a thread's drawing: what the engine drew into its bitmap must
 // be there before the library, told by this frame, reads the shared pixels.
-// A frame whose texts are too long to send goes without them: the one answer
-// or request loses its text, and nothing else is lost.
-void EngineHost::Send(const ChannelFrame& frame) {
+// A frame whose texts are too long to send goes without them: the one answer,
+// request or notice loses its text, and nothing else is lost.
+void EngineHost::SendLocked(const ChannelFrame& frame) {
     GdiFlush();
-    std::lock_guard<std::mutex> lock(sendMutex_);
     if (channel_.Send(frame)) return;
     ChannelFrame textless = frame;
     textless.texts.assign(frame.texts.size(), std::nullopt);
@@ -237,9 +241,8 @@ ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
     if (request.code == kServiceLockBackBuffer || request.code == kServiceAskToKillScript) reply.words[0] = 1;
     if (!IsNoticeable(request.code)) return reply;
     request.kind = FrameKind::Notice;
-    GdiFlush();
     std::lock_guard<std::mutex> lock(sendMutex_);
-    if (!channel_.Send(request)) LibraryGone();
+    SendLocked(request);
     auto window = hostWindows_.find(request.instance);
     if (window != hostWindows_.end()) PostMessageW(window->second, kEngineNoticeMessage, 0, 0);
     return reply;

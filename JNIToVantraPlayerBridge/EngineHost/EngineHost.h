@@ -49,6 +49,7 @@ private:
     void DestroyInstance(uint32_t id);
     ChannelFrame Notice(ChannelFrame request, size_t replyWords);
     void Send(const ChannelFrame& frame);
+    void SendLocked(const ChannelFrame& frame);  // sendMutex_ held
     [[noreturn]] void LibraryGone();
 
     EngineChannel channel_;
