@@ -88,8 +88,9 @@ int32_t ENGINE_CDECL LoadMovie(InstanceRecord* record, int32_t number, const cha
 
 int32_t ENGINE_CDECL SetVariable(InstanceRecord* record, const char* name, const char* value) {
     EngineProxy* proxy = EngineProxy::Of(record);
-    return proxy ? ResultOf(proxy->Call(record, kSetVariable, {}, {ChannelFrame::TextOf(name), ChannelFrame::TextOf(value)}),
-                            kSetVariable)
+    return proxy ? ResultOf(
+                       proxy->Call(record, kSetVariable, {}, {ChannelFrame::TextOf(name), ChannelFrame::TextOf(value)}),
+                       kSetVariable)
                  : FailedResult(kSetVariable);
 }
 
@@ -258,9 +259,8 @@ std::u16string Decimal(int64_t value) {
 // inherits, and no standard handles: what the engine prints goes nowhere.
 bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, ChannelPipes& pipes,
                       PROCESS_INFORMATION* started) {
-    std::u16string line = Quoted(program) + u" " + Quoted(enginePath) + u" " +
-                          Decimal(HandleWord(pipes.theirRead)) + u" " + Decimal(HandleWord(pipes.theirWrite)) +
-                          u" " + Decimal(GetCurrentProcessId());
+    std::u16string line = Quoted(program) + u" " + Quoted(enginePath) + u" " + Decimal(HandleWord(pipes.theirRead)) +
+                          u" " + Decimal(HandleWord(pipes.theirWrite)) + u" " + Decimal(GetCurrentProcessId());
     InheritedHandles inherited({pipes.theirRead, pipes.theirWrite});
     if (!inherited.List()) return false;
     STARTUPINFOEXW startup{};

@@ -51,7 +51,7 @@ enum RecordingServiceCall : int32_t {
     kServiceCallNothing = 0,
     kServiceCallTrace = 1,
     kServiceCallCallFunction = 2,
-    kServiceCallInvalidate = 3,  // InvalidateArea {0, 0, 1, 1}; the text is not used
+    kServiceCallInvalidate = 3,     // InvalidateArea {0, 0, 1, 1}; the text is not used
     kServiceCallWithoutRecord = 4,  // the call-function service with the text and a null record
     kSetNullCursor = 5,             // not a service: SetCursor(NULL), as an engine hides the cursor
     kSetArrowCursor = 6,            // not a service: SetCursor of the system's arrow

@@ -1,8 +1,8 @@
 #include "EngineFixture.h"
 
 #include <algorithm>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 int32_t RecordingOwner::Record(int slot, std::vector<intptr_t> args) {
     slotCalls.push_back(SlotCall{slot, std::move(args)});

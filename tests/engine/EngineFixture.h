@@ -2,8 +2,8 @@
 // and an owner that records what the host services ask of it.
 #pragma once
 
-#include <PlayerInstance.h>
 #include <EngineMode.h>
+#include <PlayerInstance.h>
 #include <RecordingEngineClient.h>
 #include <RecordingEngineControl.h>
 #include <VantraPlayerManager.h>

@@ -37,8 +37,9 @@ ChannelFrame Fault(const std::string& fault, const ChannelFrame& call) {
     if (fault == "request-service" || fault == "request-words" || fault == "request-texts" ||
         fault == "notice-service") {
         frame.kind = fault == "notice-service" ? FrameKind::Notice : FrameKind::Request;
-        frame.code = fault == "request-service" ? 999 : fault == "notice-service" ? kServiceGetWindowSize
-                                                                                   : kServiceInvalidateArea;
+        frame.code = fault == "request-service"  ? 999
+                     : fault == "notice-service" ? kServiceGetWindowSize
+                                                 : kServiceInvalidateArea;
         frame.words = fault == "request-words" ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{0, 0, 1, 1};
         if (fault == "request-texts") frame.texts = {std::string("extra")};
     }

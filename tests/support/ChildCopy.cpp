@@ -20,8 +20,8 @@ ChildCopy::ChildCopy(const std::string& gtestFilter) {
     startup.hStdOutput = childOutput;
     startup.hStdError = childOutput;
     PROCESS_INFORMATION started{};
-    if (CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &started)) {
+    if (CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &started)) {
         CloseHandle(started.hThread);
         process_ = started.hProcess;
     }
@@ -43,7 +43,8 @@ std::optional<long> ChildCopy::NumberAfter(const std::string& prefix) {
         while ((end = pending_.find('\n')) != std::string::npos) {
             std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 1);
-            if (line.compare(0, prefix.size(), prefix) == 0) return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
         }
         char buffer[4096];
         DWORD read = 0;

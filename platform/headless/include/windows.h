@@ -459,8 +459,8 @@ HEADLESS_IMPORT HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HEADLESS_IMPORT HCURSOR SetCursor(HCURSOR cursor);
 HEADLESS_IMPORT HCURSOR GetCursor();
 // A cursor of one's own: a handle, its planes not kept (nothing is shown here).
-HEADLESS_IMPORT HCURSOR CreateCursor(HINSTANCE instance, int hotX, int hotY, int width, int height, const void* andPlane,
-                                     const void* xorPlane);
+HEADLESS_IMPORT HCURSOR CreateCursor(HINSTANCE instance, int hotX, int hotY, int width, int height,
+                                     const void* andPlane, const void* xorPlane);
 HEADLESS_IMPORT BOOL DestroyCursor(HCURSOR cursor);
 
 // messages

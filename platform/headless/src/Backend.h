@@ -86,12 +86,12 @@ struct KernelObject {
     int fd = -1;        // a process's is its pidfd
     uint64_t size = 0;  // of a section
     bool inheritable = false;
-    int pid = 0;                           // of a process
-    bool child = true;                     // of a process: started here, so reaped here
-    bool exited = false;                   // of a process, once reaped
-    DWORD exitCode = 0;                    // of a process that exited
-    std::optional<DWORD> terminationCode;  // what TerminateProcess asked for
-    bool killOnClose = false;                                // of a job
+    int pid = 0;                                           // of a process
+    bool child = true;                                     // of a process: started here, so reaped here
+    bool exited = false;                                   // of a process, once reaped
+    DWORD exitCode = 0;                                    // of a process that exited
+    std::optional<DWORD> terminationCode;                  // what TerminateProcess asked for
+    bool killOnClose = false;                              // of a job
     std::vector<std::shared_ptr<KernelObject>> processes;  // of a job
     ~KernelObject();
 };

@@ -253,7 +253,8 @@ extern "C" BOOL SetInformationJobObject(HANDLE handle, JOBOBJECTINFOCLASS infoCl
 extern "C" BOOL AssignProcessToJobObject(HANDLE jobHandle, HANDLE processHandle) {
     Backend& b = Backend::Get();
     std::shared_ptr<KernelObject> job = b.FindKernelObject(jobHandle, KernelObject::Kind::Job);
-    std::shared_ptr<KernelObject> process = job ? b.FindKernelObject(processHandle, KernelObject::Kind::Process) : nullptr;
+    std::shared_ptr<KernelObject> process =
+        job ? b.FindKernelObject(processHandle, KernelObject::Kind::Process) : nullptr;
     if (!process) return FALSE;
     job->processes.push_back(process);
     return TRUE;
