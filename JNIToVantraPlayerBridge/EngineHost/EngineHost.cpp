@@ -39,12 +39,18 @@ HCURSOR UnsetCursorMark() {
 
 }  // namespace
 
-EngineHost::EngineHost(HANDLE input, HANDLE output) : channel_(input, output) {}
+EngineHost::EngineHost(ChannelEnds ends, HANDLE library) : channel_(ends), library_(library) {}
+
+// The library bounds the engine's time; here waiting lasts as long as the library does.
+bool EngineHost::Await(ChannelFrame* frame, Dispatch dispatch) {
+    WaitBudget unbounded;
+    return ReceiveFrame(channel_, library_, frame, unbounded, dispatch) == Waited::Frame;
+}
 
 int EngineHost::Run(const std::u16string& enginePath) {
     servingThread_ = GetCurrentThreadId();
     ChannelFrame hello;
-    if (!channel_.Receive(&hello) || hello.kind != FrameKind::Hello || hello.words.empty()) return 2;
+    if (!Await(&hello, Dispatch::SentMessages) || hello.kind != FrameKind::Hello || hello.words.empty()) return 2;
     std::string failure = hello.words[kHelloVersion] == kEngineProtocolVersion ? LoadEngine(enginePath)
                                                                                : "the library speaks another protocol";
     ChannelFrame greeting;
@@ -58,7 +64,7 @@ int EngineHost::Run(const std::u16string& enginePath) {
     if (!failure.empty()) greeting.texts = {failure};
     if (!channel_.Send(greeting) || !failure.empty()) return failure.empty() ? 2 : 1;
     ChannelFrame call;
-    while (channel_.Receive(&call)) {
+    while (Await(&call, Dispatch::AllMessages)) {  // between calls the engine's thread is idle
         if (call.kind != FrameKind::Call) return 2;
         Serve(call);
     }
@@ -220,7 +226,7 @@ ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int
     if (callDepth_ == 0 || GetCurrentThreadId() != servingThread_) return Notice(std::move(request), replyWords);
     Send(request);
     ChannelFrame frame;
-    while (channel_.Receive(&frame)) {
+    while (Await(&frame, Dispatch::SentMessages)) {
         if (frame.kind == FrameKind::Call) {
             Serve(frame);
         } else if (frame.kind == FrameKind::Reply && frame.code == request.code && frame.words.size() >= replyWords) {

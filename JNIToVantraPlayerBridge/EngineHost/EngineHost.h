@@ -19,13 +19,15 @@
 #include <vector>
 
 #include "ChannelFrame.h"
+#include "ChannelWait.h"
 #include "EngineChannel.h"
 #include "EngineContract.h"
 #include "RemoteWindow.h"
 
 class EngineHost {
 public:
-    EngineHost(HANDLE input, HANDLE output);
+    // The channel's ends, and the library's process, whose end is this one's.
+    EngineHost(ChannelEnds ends, HANDLE library);
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
@@ -52,7 +54,10 @@ private:
     void SendLocked(const ChannelFrame& frame);  // sendMutex_ held
     [[noreturn]] void LibraryGone();
 
+    bool Await(ChannelFrame* frame, Dispatch dispatch);
+
     EngineChannel channel_;
+    HANDLE library_;
     HMODULE engine_ = nullptr;
     HostServices services_{};
     EngineFunctions functions_{};

@@ -1,12 +1,15 @@
-// VantraPlayerEngineHost "<engine file>" <read handle> <write handle> <parent id>:
+// VantraPlayerEngineHost "<engine file>" <read> <write> <arrived> <peer arrived> <parent id>:
 // runs one engine for the library that started it, over the channel whose
-// ends it inherited, and ends with that library's process. It has no
-// console and no standard handles: what an engine prints goes nowhere.
+// handles it inherited (two pipe ends, the event the library sets when it
+// has written, the one to set when this process has), and ends with that
+// library's process. It has no console and no standard handles: what an
+// engine prints goes nowhere.
 #include <Platform.h>
 
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "EngineHost.h"
 #include "EngineProtocol.h"
@@ -26,28 +29,32 @@ bool ParseWord(const std::string& text, int32_t* word) {
 
 // Ends this process when the library's does, whatever the engine is doing
 // (busy or hung in a call, the channel's far end leaked elsewhere).
-bool WatchParent(DWORD parentId) {
+HANDLE WatchParent(DWORD parentId) {
     HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, parentId);
-    if (!parent) return false;
+    if (!parent) return nullptr;
     std::thread([parent] {
         WaitForSingleObject(parent, INFINITE);
         TerminateProcess(GetCurrentProcess(), kParentEnded);
     }).detach();
-    return true;
+    return parent;
 }
 
-int Serve(const std::u16string& enginePath, const std::string& readText, const std::string& writeText,
-          const std::string& parentText) {
-    int32_t read = 0, write = 0, parent = 0;
-    if (!ParseWord(readText, &read) || !ParseWord(writeText, &write) || !ParseWord(parentText, &parent)) {
-        return kBadArguments;
+// Arguments: the four channel handles, then the parent's id.
+int Serve(const std::u16string& enginePath, const std::vector<std::string>& numbers) {
+    int32_t words[5] = {};
+    for (size_t i = 0; i < 5; ++i) {
+        if (!ParseWord(numbers[i], &words[i])) return kBadArguments;
     }
     // A crash ends this process at once, with no dialog holding it.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    if (!WatchParent(static_cast<DWORD>(parent))) return kParentEnded;
+    HANDLE parent = WatchParent(static_cast<DWORD>(words[4]));
+    if (!parent) return kParentEnded;
+    ChannelEnds ends{WordHandle<HANDLE>(words[0]), WordHandle<HANDLE>(words[1]), WordHandle<HANDLE>(words[2]),
+                     WordHandle<HANDLE>(words[3])};
     // Ours alone: a process the engine starts must not hold the channel open.
-    for (int32_t end : {read, write}) SetHandleInformation(WordHandle<HANDLE>(end), HANDLE_FLAG_INHERIT, 0);
-    EngineHost host(WordHandle<HANDLE>(read), WordHandle<HANDLE>(write));
+    for (HANDLE handle : {ends.read, ends.write, ends.arrived, ends.peerArrived})
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+    EngineHost host(ends, parent);
     return host.Run(enginePath);
 }
 
@@ -55,13 +62,14 @@ int Serve(const std::u16string& enginePath, const std::string& readText, const s
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 5) return kBadArguments;
-    auto narrow = [](const wchar_t* text) { return Utf8FromUtf16(reinterpret_cast<const char16_t*>(text)); };
-    return Serve(reinterpret_cast<const char16_t*>(argv[1]), narrow(argv[2]), narrow(argv[3]), narrow(argv[4]));
+    if (argc != 7) return kBadArguments;
+    std::vector<std::string> numbers;
+    for (int i = 2; i < argc; ++i) numbers.push_back(Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i])));
+    return Serve(reinterpret_cast<const char16_t*>(argv[1]), numbers);
 }
 #else
 int main(int argc, char** argv) {
-    if (argc != 5) return kBadArguments;
-    return Serve(Utf16FromUtf8(argv[1]), argv[2], argv[3], argv[4]);
+    if (argc != 7) return kBadArguments;
+    return Serve(Utf16FromUtf8(argv[1]), std::vector<std::string>(argv + 2, argv + argc));
 }
 #endif

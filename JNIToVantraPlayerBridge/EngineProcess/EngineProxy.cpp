@@ -18,6 +18,9 @@ constexpr int32_t kRefused = -1;  // what an entry whose success is 0 answers wh
 constexpr DWORD kQuitWaitMs = 100;
 // Notices an engine's threads send while one call waits; beyond, they are dropped.
 constexpr size_t kMaxQueuedNotices = 65536;
+// What a process start may take beyond the engine's own time: a minute of
+// CPU where 32-bit code runs in an emulator.
+constexpr Milliseconds kStartAllowance{300000};
 
 // Thrown out of a proxy entry the host called guarded when the engine raised
 // in its process, or that process ended during the call: as in one process,
@@ -195,29 +198,6 @@ bool HasItsServicesShape(const ChannelFrame& frame) {
     return shape && frame.words.size() == shape->words && frame.texts.size() == shape->texts;
 }
 
-// Both ends of both pipes, none inheritable: the engine process's ends are
-// made inheritable only for the moment it is started, and only it inherits them.
-struct ChannelPipes {
-    HANDLE ourRead = nullptr, ourWrite = nullptr, theirRead = nullptr, theirWrite = nullptr;
-    ChannelPipes() {
-        if (CreatePipe(&theirRead, &ourWrite, nullptr, 0)) CreatePipe(&ourRead, &theirWrite, nullptr, 0);
-    }
-    ~ChannelPipes() {
-        for (HANDLE handle : {ourRead, ourWrite, theirRead, theirWrite}) {
-            if (handle) CloseHandle(handle);
-        }
-    }
-    ChannelPipes(const ChannelPipes&) = delete;
-    ChannelPipes& operator=(const ChannelPipes&) = delete;
-    bool Made() const { return ourRead && ourWrite && theirRead && theirWrite; }
-    HANDLE TakeOurRead() { return std::exchange(ourRead, nullptr); }
-    HANDLE TakeOurWrite() { return std::exchange(ourWrite, nullptr); }
-    void CloseTheirs() {
-        CloseHandle(std::exchange(theirRead, nullptr));
-        CloseHandle(std::exchange(theirWrite, nullptr));
-    }
-};
-
 // A process-creation attribute list holding one handle list.
 class InheritedHandles {
 public:
@@ -257,11 +237,13 @@ std::u16string Decimal(int64_t value) {
 
 // Starts the engine process with the channel's far ends, which it alone
 // inherits, and no standard handles: what the engine prints goes nowhere.
-bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, ChannelPipes& pipes,
+bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, const ChannelEnds& theirs,
                       PROCESS_INFORMATION* started) {
-    std::u16string line = Quoted(program) + u" " + Quoted(enginePath) + u" " + Decimal(HandleWord(pipes.theirRead)) +
-                          u" " + Decimal(HandleWord(pipes.theirWrite)) + u" " + Decimal(GetCurrentProcessId());
-    InheritedHandles inherited({pipes.theirRead, pipes.theirWrite});
+    std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
+    for (HANDLE handle : {theirs.read, theirs.write, theirs.arrived, theirs.peerArrived})
+        line += u" " + Decimal(HandleWord(handle));
+    line += u" " + Decimal(GetCurrentProcessId());
+    InheritedHandles inherited({theirs.read, theirs.write, theirs.arrived, theirs.peerArrived});
     if (!inherited.List()) return false;
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
@@ -294,27 +276,26 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
 
 std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& program, const std::u16string& enginePath,
                                                        const HostServices& services, std::u16string* reason) {
-    ChannelPipes pipes;
+    ChannelPair pipes;
     if (!pipes.Made()) {
         *reason = u"no channel to its engine process";
         return nullptr;
     }
     PROCESS_INFORMATION started{};
-    if (!StartHostProcess(program, enginePath, pipes, &started)) {
+    if (!StartHostProcess(program, enginePath, pipes.Theirs(), &started)) {
         *reason = u"its engine process " + program + u" does not start";
         return nullptr;
     }
     CloseHandle(started.hThread);
     pipes.CloseTheirs();  // the channel ends when the engine process's ends close
     HANDLE job = JobEndingWithUs(started.hProcess);
-    std::unique_ptr<EngineProxy> proxy(
-        new EngineProxy(started.hProcess, job, pipes.TakeOurRead(), pipes.TakeOurWrite(), services));
+    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, job, pipes.TakeOurs(), services));
     if (!proxy->Greet(reason)) return nullptr;
     return proxy;
 }
 
-EngineProxy::EngineProxy(HANDLE process, HANDLE job, HANDLE readEnd, HANDLE writeEnd, const HostServices& services)
-    : process_(process), job_(job), channel_(readEnd, writeEnd), services_(services) {}
+EngineProxy::EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services)
+    : process_(process), job_(job), channel_(ends), services_(services), limits_(EngineTimeLimitsFromEnvironment()) {}
 
 EngineProxy::~EngineProxy() {
     channel_.Close();
@@ -339,8 +320,10 @@ bool EngineProxy::Greet(std::u16string* reason) {
     hello.words = {kEngineProtocolVersion, static_cast<int32_t>(sizeof(void*) * 8),
                    static_cast<int32_t>(GetCurrentProcessId())};
     ChannelFrame answer;
-    if (!channel_.Send(hello) || !channel_.Receive(&answer) || answer.kind != FrameKind::Hello ||
-        answer.words.size() != kEngineHelloWords) {
+    WaitBudget budget(limits_.hard + kStartAllowance);
+    if (!channel_.Send(hello) ||
+        ReceiveFrame(channel_, process_, &answer, budget, Dispatch::SentMessages) != Waited::Frame ||
+        answer.kind != FrameKind::Hello || answer.words.size() != kEngineHelloWords) {
         *reason = u"its engine process did not greet";
         return false;
     }
@@ -436,7 +419,8 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     std::optional<ChannelFrame> answer;
     bool sent = channel_.Send(call);
     ChannelFrame frame;
-    while (sent && !answer && channel_.Receive(&frame)) {
+    WaitBudget budget(limits_.soft);
+    while (sent && !answer && AwaitFrame(record, entry, budget, &frame)) {
         if (frame.kind == FrameKind::Request) {
             if (!Serve(frame)) break;
         } else if (frame.kind == FrameKind::Notice) {
@@ -453,6 +437,31 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     --callDepth_;
     if (guarded && (!answer || answer->words[kAnswerRaised])) throw EngineProcessFailure();
     return answer;
+}
+
+// The next frame of a call; past the soft limit the engine's slowness is
+// reported, at the hard one it is given up (false, as for a process that ended).
+bool EngineProxy::AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame) {
+    for (;;) {
+        switch (ReceiveFrame(channel_, process_, frame, budget, Dispatch::SentMessages)) {
+            case Waited::Frame: return true;
+            case Waited::PeerEnded: return false;
+            case Waited::Overdue: break;
+        }
+        bool soft = budget.Allowed() < limits_.hard;
+        ReportOverdue(record, entry, budget.Allowed(), soft);
+        if (!soft) return false;
+        budget.Allow(limits_.hard);
+    }
+}
+
+void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft) {
+    std::string text = "the engine process has not answered call " + std::to_string(entry) + " in " +
+                       std::to_string(waited.count()) + " ms" + (soft ? ": still waiting" : ": it is ended");
+    std::u16string line = u"JNIToVantraPlayerBridge: " + Utf16FromUtf8(text) + u"\n";
+    OutputDebugStringW(AsWide(line.c_str()));
+    // Java hears of a hung engine when the process is ended, with the rest of its widgets.
+    if (soft && record) EntryAs<service::Trace>(services_.entries[kServiceTrace])(record, text.c_str());
 }
 
 // A reply whose text is too long to send goes without it.
@@ -487,8 +496,12 @@ void EngineProxy::ServeNotices() {
     if (Ended() || callDepth_ > 0) return;  // inside a call, the call serves them
     ++callDepth_;
     ChannelFrame frame;
-    while (!Ended() && channel_.Readable()) {
-        if (!channel_.Receive(&frame) || frame.kind != FrameKind::Notice || !QueueNotice(std::move(frame))) End();
+    EngineChannel::Polled polled;
+    while (!Ended() && (polled = channel_.Poll(&frame)) != EngineChannel::Polled::Nothing) {
+        if (polled == EngineChannel::Polled::Ended || frame.kind != FrameKind::Notice ||
+            !QueueNotice(std::move(frame))) {
+            End();
+        }
     }
     ServeQueuedNotices();
     --callDepth_;

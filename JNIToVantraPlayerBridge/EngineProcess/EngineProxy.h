@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ChannelFrame.h"
+#include "ChannelWait.h"
 #include "EngineChannel.h"
 #include "EngineContract.h"
 #include "ModuleArchitecture.h"
@@ -69,8 +70,10 @@ public:
     void Forget(InstanceRecord* record);
 
 private:
-    EngineProxy(HANDLE process, HANDLE job, HANDLE readEnd, HANDLE writeEnd, const HostServices& services);
+    EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services);
     bool Greet(std::u16string* reason);
+    bool AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame);
+    void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft);
     bool Serve(const ChannelFrame& request);
     bool QueueNotice(ChannelFrame notice);
     void ServeQueuedNotices();
@@ -84,6 +87,7 @@ private:
     HANDLE job_;  // null where jobs cannot be had
     EngineChannel channel_;
     const HostServices& services_;
+    EngineTimeLimits limits_;
     std::map<uint32_t, InstanceRecord*> records_;
     std::deque<ChannelFrame> notices_;  // met during a call, served after it
     uint32_t nextInstance_ = 1;

@@ -188,6 +188,13 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         SetCursor(behaviour.serviceCall == kSetNullCursor ? nullptr : LoadCursorW(nullptr, IDC_ARROW));
         return;
     }
+    if (behaviour.serviceCall == kSendToHostWindow) {
+        HWND window = EntryAs<service::GetWindowHandle>(services->entries[kServiceGetWindowHandle])(record);
+        state.lastStatus = -1;
+        SendMessageW(window, WM_NULL, 0, 0);
+        state.lastStatus = 1;
+        return;
+    }
     if (behaviour.serviceCall == kServiceCallWithoutRecord) record = nullptr;
     if (behaviour.serviceCall == kServiceCallInvalidate) {
         state.lastStatus = EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 1, 1);

@@ -55,6 +55,7 @@ enum RecordingServiceCall : int32_t {
     kServiceCallWithoutRecord = 4,  // the call-function service with the text and a null record
     kSetNullCursor = 5,             // not a service: SetCursor(NULL), as an engine hides the cursor
     kSetArrowCursor = 6,            // not a service: SetCursor of the system's arrow
+    kSendToHostWindow = 7,          // SendMessageW(WM_NULL) to the window GetWindowHandle gives; status 1 once answered
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

@@ -2,6 +2,7 @@
 // the reader takes nothing malformed, however the bytes arrive, and the
 // channel over two pipes ends when the other side goes or talks nonsense.
 #include <ChannelFrame.h>
+#include <ChannelWait.h>
 #include <EngineChannel.h>
 #include <gtest/gtest.h>
 
@@ -165,25 +166,33 @@ TEST(FrameReader, AMalformedFrameEndsTheChannel) {
 
 namespace {
 
-// Two channels facing each other over two pipes.
-struct ChannelPair {
-    ChannelPair() {
-        HANDLE aRead = nullptr, aWrite = nullptr, bRead = nullptr, bWrite = nullptr;
-        created = CreatePipe(&aRead, &aWrite, nullptr, 0) && CreatePipe(&bRead, &bWrite, nullptr, 0);
-        library = std::make_unique<EngineChannel>(bRead, aWrite);
-        engine = std::make_unique<EngineChannel>(aRead, bWrite);
-        rawToLibrary = bWrite;
+// Two channels facing each other, as the library's and its engine process's.
+struct FacingChannels {
+    FacingChannels() {
+        ChannelPair pair;
+        created = pair.Made();
+        rawToLibrary = pair.Theirs().write;
+        arrivedAtLibrary = pair.Theirs().peerArrived;
+        engine = std::make_unique<EngineChannel>(pair.TakeTheirs());
+        library = std::make_unique<EngineChannel>(pair.TakeOurs());
     }
     bool created = false;
     std::unique_ptr<EngineChannel> library;
     std::unique_ptr<EngineChannel> engine;
-    HANDLE rawToLibrary = nullptr;  // the engine side's writing end, for bytes that are no frame
+    HANDLE rawToLibrary = nullptr;      // the engine side's writing end, for bytes that are no frame
+    HANDLE arrivedAtLibrary = nullptr;  // and the event it sets after writing
 };
+
+Waited Receive(EngineChannel& channel, ChannelFrame* frame, Milliseconds allowed = Milliseconds(5000),
+               HANDLE peer = nullptr, Dispatch dispatch = Dispatch::SentMessages) {
+    WaitBudget budget(allowed);
+    return ReceiveFrame(channel, peer, frame, budget, dispatch);
+}
 
 }  // namespace
 
 TEST(EngineChannel, FramesCrossBothWaysInOrder) {
-    ChannelPair pair;
+    FacingChannels pair;
     ASSERT_TRUE(pair.created);
     ChannelFrame call = SampleCall();
     ChannelFrame request;
@@ -194,44 +203,106 @@ TEST(EngineChannel, FramesCrossBothWaysInOrder) {
     ASSERT_TRUE(pair.library->Send(call));
     ASSERT_TRUE(pair.library->Send(call));
     ChannelFrame received;
-    ASSERT_TRUE(pair.engine->Receive(&received));
+    ASSERT_EQ(Receive(*pair.engine, &received), Waited::Frame);
     EXPECT_TRUE(received == call);
-    ASSERT_TRUE(pair.engine->Receive(&received));
+    ASSERT_EQ(Receive(*pair.engine, &received), Waited::Frame);
     EXPECT_TRUE(received == call);
     ASSERT_TRUE(pair.engine->Send(request));
-    ASSERT_TRUE(pair.library->Receive(&received));
+    ASSERT_EQ(Receive(*pair.library, &received), Waited::Frame);
     EXPECT_TRUE(received == request);
 }
 
 TEST(EngineChannel, TheOtherSideGoneEndsTheChannel) {
-    ChannelPair pair;
+    FacingChannels pair;
     ASSERT_TRUE(pair.created);
     ASSERT_TRUE(pair.engine->Send(SampleCall()));
     pair.engine.reset();  // its ends close
     ChannelFrame received;
-    EXPECT_TRUE(pair.library->Receive(&received));  // what was sent before still arrives
-    EXPECT_FALSE(pair.library->Receive(&received));
+    EXPECT_EQ(Receive(*pair.library, &received), Waited::Frame);  // what was sent before still arrives
+    EXPECT_EQ(Receive(*pair.library, &received), Waited::PeerEnded);
     EXPECT_TRUE(pair.library->Ended());
     EXPECT_FALSE(pair.library->Send(SampleCall()));
 }
 
 TEST(EngineChannel, BytesThatAreNoFrameEndTheChannel) {
-    ChannelPair pair;
+    FacingChannels pair;
     ASSERT_TRUE(pair.created);
     const char garbage[] = "\x10\x00\x00\x00garbage!garbage!";  // a size below the header's
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(pair.rawToLibrary, garbage, sizeof garbage - 1, &written, nullptr));
+    ASSERT_TRUE(SetEvent(pair.arrivedAtLibrary));
     ChannelFrame received;
-    EXPECT_FALSE(pair.library->Receive(&received));
+    EXPECT_EQ(Receive(*pair.library, &received), Waited::PeerEnded);
     EXPECT_TRUE(pair.library->Ended());
 }
 
 TEST(EngineChannel, AFrameThatCannotBeSentLeavesTheChannelUsable) {
-    ChannelPair pair;
+    FacingChannels pair;
     ASSERT_TRUE(pair.created);
     ChannelFrame unsendable = SampleCall();
     unsendable.texts.push_back(std::string("a\0b", 3));
     EXPECT_FALSE(pair.library->Send(unsendable));
     EXPECT_FALSE(pair.library->Ended());
     EXPECT_TRUE(pair.library->Send(SampleCall()));
+}
+
+// A silent peer costs the waiter its budget and no more; the waiter's own
+// time (here: none) is not the peer's.
+TEST(ChannelWait, ASilentPeerRunsTheBudgetOutAndTheChannelStaysUsable) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    ChannelFrame received;
+    WaitClock::time_point start = WaitClock::now();
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(60)), Waited::Overdue);
+    EXPECT_GE(WaitClock::now() - start, Milliseconds(60));
+    EXPECT_LT(WaitClock::now() - start, Milliseconds(5000));
+    EXPECT_FALSE(pair.library->Ended());
+    ASSERT_TRUE(pair.engine->Send(SampleCall()));
+    EXPECT_EQ(Receive(*pair.library, &received), Waited::Frame);
+}
+
+// The peer's end is seen from its process handle (here an event standing in
+// for it), not from the pipe, whose far end another process may hold; what
+// it wrote before still arrives.
+TEST(ChannelWait, ThePeersEndIsSeenFromItsHandleWhileThePipeStaysOpen) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    HANDLE peer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(pair.engine->Send(SampleCall()));
+    ASSERT_TRUE(SetEvent(peer));
+    ChannelFrame received;
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(5000), peer), Waited::Frame);
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(5000), peer), Waited::PeerEnded);
+    CloseHandle(peer);
+}
+
+// Waiting inside a call takes no posted message (input keeps its order);
+// an idle wait dispatches them.
+TEST(ChannelWait, OnlyAnIdleWaitTakesPostedMessages) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    ASSERT_TRUE(PostMessageW(nullptr, WM_USER + 7, 0, 0));
+    ChannelFrame received;
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(30), nullptr, Dispatch::SentMessages), Waited::Overdue);
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 7, WM_USER + 7, PM_NOREMOVE));
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(30), nullptr, Dispatch::AllMessages), Waited::Overdue);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER + 7, WM_USER + 7, PM_NOREMOVE));
+}
+
+TEST(EngineTimeLimits, ReadAsSecondsOrTheDefaultsWithAComplaint) {
+    std::u16string complaint;
+    EngineTimeLimits limits = ParseEngineTimeLimits(u"0.25,1.5", &complaint);
+    EXPECT_TRUE(complaint.empty());
+    EXPECT_EQ(limits.soft, Milliseconds(250));
+    EXPECT_EQ(limits.hard, Milliseconds(1500));
+    for (const char16_t* wrong : {u"5", u"2,1", u"a,b", u"0,1", u"1,", u",1", u"1,1e9", u"-1,2", u"nan,nan"}) {
+        complaint.clear();
+        limits = ParseEngineTimeLimits(wrong, &complaint);
+        EXPECT_FALSE(complaint.empty()) << Utf8FromUtf16(wrong);
+        EXPECT_EQ(limits.hard, kDefaultEngineTimeLimits.hard) << Utf8FromUtf16(wrong);
+    }
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChannelFrame.h"
+#include "ChannelWait.h"
 #include "EngineChannel.h"
 #include "EngineProtocol.h"
 
@@ -46,20 +47,26 @@ ChannelFrame Fault(const std::string& fault, const ChannelFrame& call) {
     return frame;
 }
 
-int Run(const std::string& fault, HANDLE read, HANDLE write) {
-    EngineChannel channel(read, write);
+bool Receive(EngineChannel& channel, ChannelFrame* frame) {
+    WaitBudget unbounded;
+    return ReceiveFrame(channel, nullptr, frame, unbounded, Dispatch::SentMessages) == Waited::Frame;
+}
+
+int Run(const std::string& fault, ChannelEnds ends) {
+    EngineChannel channel(ends);
     ChannelFrame hello;
-    if (!channel.Receive(&hello)) return 2;
+    if (!Receive(channel, &hello)) return 2;
     if (fault == "hello-none") return 0;
     ChannelFrame greeting = Greeting(fault == "hello-version" ? kEngineProtocolVersion + 1 : kEngineProtocolVersion);
     if (fault == "hello-words") greeting.words.pop_back();
     if (!channel.Send(greeting)) return 2;
     ChannelFrame call;
-    while (channel.Receive(&call)) {
+    while (Receive(channel, &call)) {
         if (fault == "garbage") {
             static const char garbage[] = "\xff\xff\xff\x7f no frame";
             DWORD written = 0;
-            WriteFile(write, garbage, sizeof garbage, &written, nullptr);
+            WriteFile(ends.write, garbage, sizeof garbage, &written, nullptr);
+            SetEvent(ends.peerArrived);
         } else if (!channel.Send(Fault(fault, call))) {
             return 2;
         }
@@ -71,13 +78,15 @@ int Run(const std::string& fault, HANDLE read, HANDLE write) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 5) return 2;
+    if (argc != 7) return 2;
     std::string fault = Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[1]));
-    return Run(fault, WordHandle<HANDLE>(_wtoi(argv[2])), WordHandle<HANDLE>(_wtoi(argv[3])));
+    return Run(fault, ChannelEnds{WordHandle<HANDLE>(_wtoi(argv[2])), WordHandle<HANDLE>(_wtoi(argv[3])),
+                                  WordHandle<HANDLE>(_wtoi(argv[4])), WordHandle<HANDLE>(_wtoi(argv[5]))});
 }
 #else
 int main(int argc, char** argv) {
-    if (argc != 5) return 2;
-    return Run(argv[1], WordHandle<HANDLE>(std::atoi(argv[2])), WordHandle<HANDLE>(std::atoi(argv[3])));
+    if (argc != 7) return 2;
+    return Run(argv[1], ChannelEnds{WordHandle<HANDLE>(std::atoi(argv[2])), WordHandle<HANDLE>(std::atoi(argv[3])),
+                                    WordHandle<HANDLE>(std::atoi(argv[4])), WordHandle<HANDLE>(std::atoi(argv[5]))});
 }
 #endif

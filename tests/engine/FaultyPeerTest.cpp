@@ -75,20 +75,20 @@ namespace {
 class HostDrivenByTheTest {
 public:
     HostDrivenByTheTest() {
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        HANDLE hostRead = nullptr, hostWrite = nullptr, ourRead = nullptr, ourWrite = nullptr;
-        if (!CreatePipe(&hostRead, &ourWrite, &inheritable, 0) || !CreatePipe(&ourRead, &hostWrite, &inheritable, 0)) {
-            return;
+        ChannelPair pair;
+        if (!pair.Made()) return;
+        const ChannelEnds& host = pair.Theirs();
+        std::string numbers;
+        for (HANDLE handle : {host.read, host.write, host.arrived, host.peerArrived}) {
+            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+            numbers += " " + std::to_string(HandleWord(handle));
         }
-        SetHandleInformation(ourRead, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(ourWrite, HANDLE_FLAG_INHERIT, 0);
+        numbers += " " + std::to_string(GetCurrentProcessId());
 #ifdef _WIN32
         std::u16string program = RecordingEngineClient::TestsFolder() + u"\\VantraPlayerEngineHost.exe";
 #else
         std::u16string program = RecordingEngineClient::TestsFolder() + u"/VantraPlayerEngineHost";
 #endif
-        std::string numbers = " " + std::to_string(HandleWord(hostRead)) + " " + std::to_string(HandleWord(hostWrite)) +
-                              " " + std::to_string(GetCurrentProcessId());
         std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile("noop") + u"\"" +
                               std::u16string(numbers.begin(), numbers.end());
         STARTUPINFOW startup{};
@@ -99,9 +99,8 @@ public:
             CloseHandle(started.hThread);
             process_ = started.hProcess;
         }
-        CloseHandle(hostRead);
-        CloseHandle(hostWrite);
-        channel_ = std::make_unique<EngineChannel>(ourRead, ourWrite);
+        pair.CloseTheirs();
+        channel_ = std::make_unique<EngineChannel>(pair.TakeOurs());
     }
     ~HostDrivenByTheTest() {
         channel_.reset();
@@ -123,7 +122,7 @@ public:
     bool Greet(int32_t version, ChannelFrame* greeting) {
         ChannelFrame hello;
         hello.words = {version, static_cast<int32_t>(sizeof(void*) * 8), static_cast<int32_t>(GetCurrentProcessId())};
-        return channel_->Send(hello) && channel_->Receive(greeting);
+        return channel_->Send(hello) && Receive(greeting);
     }
     std::optional<ChannelFrame> Call(int entry, uint32_t instance, std::vector<int32_t> words = {}) {
         ChannelFrame call;
@@ -132,8 +131,12 @@ public:
         call.instance = instance;
         call.words = std::move(words);
         ChannelFrame answer;
-        if (!channel_->Send(call) || !channel_->Receive(&answer)) return std::nullopt;
+        if (!channel_->Send(call) || !Receive(&answer)) return std::nullopt;
         return answer;
+    }
+    bool Receive(ChannelFrame* frame) {
+        WaitBudget budget(Milliseconds(30000));
+        return ReceiveFrame(*channel_, process_, frame, budget, Dispatch::SentMessages) == Waited::Frame;
     }
 
 private:

@@ -1,9 +1,27 @@
-// A window whose engine process ended: it keeps working without engine.
+// A window whose engine process ended or hung: it keeps working without
+// engine. A window whose engine sends it messages inside a call.
+#include <ChannelWait.h>
+#include <DebugOutputCapture.h>
 #include <EngineMode.h>
 
 #include "WindowFixture.h"
 
 namespace {
+
+// Limits short enough for a test, for the engine processes started meanwhile.
+class ShortEngineTimeLimits {
+public:
+    ShortEngineTimeLimits() { SetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), AsWide(u"0.3,1.5")); }
+    ~ShortEngineTimeLimits() { SetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), nullptr); }
+    ShortEngineTimeLimits(const ShortEngineTimeLimits&) = delete;
+    ShortEngineTimeLimits& operator=(const ShortEngineTimeLimits&) = delete;
+};
+
+std::string Joined(const std::vector<std::u16string>& lines) {
+    std::string joined;
+    for (const std::u16string& line : lines) joined += Utf8FromUtf16(line);
+    return joined;
+}
 
 class EngineProcessWindow : public WindowTest {
 protected:
@@ -65,3 +83,76 @@ TEST_F(EngineProcessWindow, ServicesAskedFromTheEnginesOwnThreadReachTheWindow) 
     EXPECT_EQ(paints[0].args[3], 20);  // right
     EXPECT_NE(window->GetInstanceRecord(), nullptr) << "and the engine process lives on";
 }
+
+// A hung engine holds its caller until the hard limit, wherever it hangs;
+// then its process is ended and every window goes on without engine.
+TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
+    for (int32_t entry : {kDoPlay, kPaintArea, kNewInstance}) {
+        ShortEngineTimeLimits limits;
+        DebugOutputCapture debug;
+        CPlayerWnd* other = CreatePlayer();
+        Place(other, 0, 0, 60, 40);
+        Pump();
+        ASSERT_NE(other->GetInstanceRecord(), nullptr) << entry;
+        engine->setRaise(entry, kRaiseHang);
+        WaitClock::time_point start = WaitClock::now();
+        CPlayerWnd* created = nullptr;
+        if (entry == kNewInstance) {
+            created = CreatePlayer();
+        } else if (entry == kDoPlay) {
+            EXPECT_FALSE(other->DoPlay());
+        } else {
+            InvalidateRect(other->GetSafeHwnd(), nullptr, FALSE);
+            Pump();
+        }
+        WaitClock::duration waited = WaitClock::now() - start;
+        engine->reset();
+        EXPECT_GE(waited, Milliseconds(1500)) << entry;
+        EXPECT_LT(waited, Milliseconds(15000)) << entry;
+        EXPECT_EQ(other->GetInstanceRecord(), nullptr) << entry;
+        if (created) {
+            EXPECT_EQ(created->GetInstanceRecord(), nullptr);
+        }
+        std::string lines = Joined(debug.Take());
+        std::string call = "has not answered call " + std::to_string(entry);
+        EXPECT_NE(lines.find(call + " in 300 ms: still waiting"), std::string::npos) << lines;
+        EXPECT_NE(lines.find(call + " in 1500 ms: it is ended"), std::string::npos) << lines;
+        if (created) DestroyPlayer(created);
+        DestroyPlayer(other);
+        EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
+    }
+    CPlayerWnd* next = CreatePlayer();
+    EXPECT_NE(next->GetInstanceRecord(), nullptr) << "the next window starts another engine process";
+    EXPECT_TRUE(next->DoPlay());
+    DestroyPlayer(next);
+}
+
+#ifdef _WIN32
+// An engine that sends its window a message inside a call gets its answer:
+// while the library waits for the call, it takes the messages sent to its
+// windows. (The headless backend shares no windows between processes.)
+TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswered) {
+    ShortEngineTimeLimits limits;
+    DebugOutputCapture debug;
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    for (int32_t entry : {kDoPlay, kPaintArea}) {
+        engine->setServiceCall(entry, kSendToHostWindow, "");
+        if (entry == kDoPlay) {
+            EXPECT_TRUE(window->DoPlay());
+        } else {
+            InvalidateRect(window->GetSafeHwnd(), nullptr, FALSE);
+            Pump();
+        }
+        engine->setServiceCall(entry, kServiceCallNothing, "");
+        int32_t status = 0;
+        char reply[8];
+        engine->lastServiceCall(&status, reply, sizeof reply);
+        EXPECT_EQ(status, 1) << "answered inside " << entry;
+        EXPECT_NE(window->GetInstanceRecord(), nullptr) << entry;
+    }
+    EXPECT_EQ(Joined(debug.Take()).find("has not answered"), std::string::npos);
+    DestroyPlayer(window);
+}
+#endif

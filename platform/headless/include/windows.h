@@ -624,7 +624,32 @@ HEADLESS_IMPORT BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPS
 HEADLESS_IMPORT HANDLE GetStdHandle(DWORD which);
 #define HANDLE_FLAG_INHERIT 0x00000001
 HEADLESS_IMPORT BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags);
+// Waits on processes and events (eventfds, inheritable through a handle list
+// like pipe ends); waiting for messages covers those posted from any thread
+// (sent messages are delivered at once here, so there are none to wait for).
 HEADLESS_IMPORT DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+HEADLESS_IMPORT DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
+#define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_PAINT 0x0020
+#define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
+#define QS_ALLPOSTMESSAGE 0x0100
+#define QS_RAWINPUT 0x0400
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define QS_INPUT (QS_MOUSE | QS_KEY | QS_RAWINPUT)
+#define QS_ALLEVENTS (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY)
+#define QS_ALLINPUT (QS_ALLEVENTS | QS_SENDMESSAGE)
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
+HEADLESS_IMPORT DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                                DWORD wakeMask);
+HEADLESS_IMPORT HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                                    LPCWSTR name);
+HEADLESS_IMPORT BOOL SetEvent(HANDLE event);
+HEADLESS_IMPORT BOOL ResetEvent(HANDLE event);
 HEADLESS_IMPORT BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
 HEADLESS_IMPORT BOOL TerminateProcess(HANDLE process, UINT code);
 #define SYNCHRONIZE 0x00100000L
@@ -665,10 +690,10 @@ HEADLESS_IMPORT BOOL AssignProcessToJobObject(HANDLE job, HANDLE process);
 #define SEM_NOGPFAULTERRORBOX 0x0002
 #define SEM_NOOPENFILEERRORBOX 0x8000
 HEADLESS_IMPORT UINT SetErrorMode(UINT mode);
-// The current process, handles duplicated into a child of it (only file
-// mappings, only from the current process to a child it started; the child
-// opens its duplicate on first use, so the source handle must stay open until
-// then), the environment, and ending the process.
+// The current process, duplicated handles (file mappings within the current
+// process or into a child it started, events within the current process; a
+// child opens its duplicate on first use, so the source handle must stay
+// open until then), the environment, and ending the process.
 #define DUPLICATE_CLOSE_SOURCE 0x00000001
 #define DUPLICATE_SAME_ACCESS 0x00000002
 HEADLESS_IMPORT HANDLE GetCurrentProcess();

@@ -79,10 +79,10 @@ struct GdiObject {
 };
 
 // A kernel object behind a handle: a file mapping backed by memory (handles
-// and views share it) or one end of a pipe. Its descriptor closes with the
-// last reference.
+// and views share it), one end of a pipe, an event (an eventfd), a process...
+// Its descriptor closes with the last reference.
 struct KernelObject {
-    enum class Kind { Section, PipeEnd, Process, Thread, File, Job } kind = Kind::Section;
+    enum class Kind { Section, PipeEnd, Process, Thread, File, Job, Event } kind = Kind::Section;
     int fd = -1;        // a process's is its pidfd
     uint64_t size = 0;  // of a section
     bool inheritable = false;
@@ -92,6 +92,7 @@ struct KernelObject {
     DWORD exitCode = 0;                                    // of a process that exited
     std::optional<DWORD> terminationCode;                  // what TerminateProcess asked for
     bool killOnClose = false;                              // of a job
+    bool manualReset = false;                              // of an event
     std::vector<std::shared_ptr<KernelObject>> processes;  // of a job
     ~KernelObject();
 };
@@ -119,6 +120,7 @@ struct ThreadQueue {
     std::deque<QueuedMessage> input;
     bool quitPosted = false;
     int quitCode = 0;
+    int wakeFd = -1;  // an eventfd written at each post, once the thread has waited for messages
 };
 
 struct ClickMemory {
@@ -168,9 +170,9 @@ public:
     // The object of a handle if it is of the kind; else null, with ERROR_INVALID_HANDLE.
     std::shared_ptr<KernelObject> FindKernelObject(HANDLE handle, KernelObject::Kind kind);
     HANDLE AddKernelObject(std::shared_ptr<KernelObject> object);
-    // A pipe end's handle names its descriptor, so that a child that inherits
-    // the descriptor finds the end under the same handle, as on Windows.
-    HANDLE AddPipeEnd(std::shared_ptr<KernelObject> end);
+    // A pipe end's or event's handle names its descriptor, so that a child
+    // that inherits the descriptor finds it under the same handle, as on Windows.
+    HANDLE AddDescriptorObject(std::shared_ptr<KernelObject> object);
     std::map<const void*, std::shared_ptr<void>> views;  // by address; unmapped when released
 
     // queues; the mutex guards only queues, so that other threads may post
@@ -186,7 +188,7 @@ private:
     Backend();
 };
 
-// Where a child finds the descriptors of the pipe ends it inherited.
+// Where a child finds the descriptors of the pipe ends and events it inherited.
 constexpr char kInheritedPipeEndsVariable[] = "HEADLESS_INHERITED_PIPE_ENDS";
 
 // Shared helpers of the backend's source files.
@@ -199,6 +201,9 @@ void ResizeSurface(Window& window);
 void InvalidateTree(HWND hwnd, const RECT& clientRect, bool erase);
 void ForgetWindowMessages(HWND hwnd);
 void PostToQueue(DWORD threadId, const QueuedMessage& message, bool input);
+void WakeQueue(ThreadQueue& queue);  // queueMutex held
+// Reaps the process if it has ended (waiting as long as `block` says).
+void ReapProcess(KernelObject& process, bool block);
 bool CheckLeaveTracking();
 RECT Intersect(const RECT& a, const RECT& b);
 bool Empty(const RECT& r);

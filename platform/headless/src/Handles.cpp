@@ -1,5 +1,5 @@
-// Handles of kernel objects (file mappings, pipe ends, processes, files
-// opened for reading), and opening files.
+// Handles of kernel objects (file mappings, pipe ends, events, processes,
+// files opened for reading), and opening files.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -57,13 +57,20 @@ void OpenParentSection(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>
     objects[handle] = std::move(section);
 }
 
-constexpr uintptr_t kPipeEndTag = 0x7E000000;
+constexpr uintptr_t kDescriptorTag = 0x7E000000;
 
-HANDLE PipeEndHandle(int fd) { return reinterpret_cast<HANDLE>(kPipeEndTag | static_cast<uintptr_t>(fd)); }
+HANDLE DescriptorHandle(int fd) { return reinterpret_cast<HANDLE>(kDescriptorTag | static_cast<uintptr_t>(fd)); }
 
-// The pipe ends a parent let this process inherit (CreateProcessW names
-// their descriptors in the environment), under the handles they had there.
-void AdoptInheritedPipeEnds(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& objects) {
+bool IsEventDescriptor(int fd) {
+    char target[64] = {};
+    std::string link = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 && std::string(target, static_cast<size_t>(length)).find("eventfd") != std::string::npos;
+}
+
+// The pipe ends and events a parent let this process inherit (CreateProcessW
+// names their descriptors in the environment), under the handles they had there.
+void AdoptInheritedDescriptors(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& objects) {
     const char* list = std::getenv(kInheritedPipeEndsVariable);
     if (!list) return;
     std::istringstream descriptors(list);
@@ -72,11 +79,11 @@ void AdoptInheritedPipeEnds(std::unordered_map<HANDLE, std::shared_ptr<KernelObj
         int fd = std::atoi(item.c_str());
         if (fd <= 2 || fcntl(fd, F_GETFD) < 0) continue;
         fcntl(fd, F_SETFD, FD_CLOEXEC);  // inherited further only when asked again
-        auto end = std::make_shared<KernelObject>();
-        end->kind = KernelObject::Kind::PipeEnd;
-        end->fd = fd;
-        end->inheritable = true;
-        objects[PipeEndHandle(fd)] = std::move(end);
+        auto object = std::make_shared<KernelObject>();
+        object->kind = IsEventDescriptor(fd) ? KernelObject::Kind::Event : KernelObject::Kind::PipeEnd;
+        object->fd = fd;
+        object->inheritable = true;
+        objects[DescriptorHandle(fd)] = std::move(object);
     }
     unsetenv(kInheritedPipeEndsVariable);
 }
@@ -86,7 +93,7 @@ void AdoptInheritedPipeEnds(std::unordered_map<HANDLE, std::shared_ptr<KernelObj
 std::shared_ptr<KernelObject> Backend::FindKernelObject(HANDLE handle, KernelObject::Kind kind) {
     std::lock_guard<std::mutex> lock(kernelMutex);
     static std::once_flag adopted;
-    std::call_once(adopted, [this] { AdoptInheritedPipeEnds(kernelObjects); });
+    std::call_once(adopted, [this] { AdoptInheritedDescriptors(kernelObjects); });
     auto it = kernelObjects.find(handle);
     if (it == kernelObjects.end() && kind == KernelObject::Kind::Section && NamesParentDescriptor(handle)) {
         OpenParentSection(kernelObjects, handle);
@@ -106,10 +113,10 @@ HANDLE Backend::AddKernelObject(std::shared_ptr<KernelObject> object) {
     return handle;
 }
 
-HANDLE Backend::AddPipeEnd(std::shared_ptr<KernelObject> end) {
+HANDLE Backend::AddDescriptorObject(std::shared_ptr<KernelObject> object) {
     std::lock_guard<std::mutex> lock(kernelMutex);
-    HANDLE handle = PipeEndHandle(end->fd);
-    kernelObjects[handle] = std::move(end);
+    HANDLE handle = DescriptorHandle(object->fd);
+    kernelObjects[handle] = std::move(object);
     return handle;
 }
 
@@ -171,8 +178,10 @@ extern "C" BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targ
                                 BOOL inheritHandle, DWORD options) {
     Backend& b = Backend::Get();
     std::shared_ptr<KernelObject> section = b.FindKernelObject(source, KernelObject::Kind::Section);
+    if (!section) section = b.FindKernelObject(source, KernelObject::Kind::Event);  // to this process only
     bool toSelf = targetProcess == GetCurrentProcess();
-    bool toChild = !toSelf && b.FindKernelObject(targetProcess, KernelObject::Kind::Process);
+    bool toChild = !toSelf && section && section->kind == KernelObject::Kind::Section &&
+                   b.FindKernelObject(targetProcess, KernelObject::Kind::Process);
     if (sourceProcess != GetCurrentProcess() || !section || !(toSelf || toChild) || !target ||
         (options & DUPLICATE_CLOSE_SOURCE)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -189,6 +198,6 @@ extern "C" BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targ
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    *target = b.AddKernelObject(copy);
+    *target = copy->kind == KernelObject::Kind::Event ? b.AddDescriptorObject(copy) : b.AddKernelObject(copy);
     return TRUE;
 }

@@ -1,7 +1,9 @@
 // Sent and posted messages, the per-thread queue, and default processing.
-#include "Backend.h"
+#include <unistd.h>
 
 #include <algorithm>
+
+#include "Backend.h"
 
 namespace headless {
 
@@ -10,6 +12,14 @@ void PostToQueue(DWORD threadId, const QueuedMessage& message, bool input) {
     std::lock_guard<std::mutex> lock(b.queueMutex);
     ThreadQueue& queue = b.queues[threadId];
     (input ? queue.input : queue.posted).push_back(message);
+    WakeQueue(queue);
+}
+
+void WakeQueue(ThreadQueue& queue) {
+    uint64_t one = 1;
+    if (queue.wakeFd >= 0 && write(queue.wakeFd, &one, sizeof one) < 0) {
+        // the counter is full: the waiter wakes anyway
+    }
 }
 
 void ForgetWindowMessages(HWND hwnd) {
@@ -134,10 +144,13 @@ extern "C" void PostQuitMessage(int exitCode) {
     ThreadQueue& queue = b.queues[GetCurrentThreadId()];
     queue.quitPosted = true;
     queue.quitCode = exitCode;
+    WakeQueue(queue);
 }
 
 extern "C" BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove) {
     Backend& b = Backend::Get();
+    // Sent messages only: they were delivered as they were sent.
+    if ((remove >> 16) == QS_SENDMESSAGE) return FALSE;
     bool removing = (remove & PM_REMOVE) != 0;
     QueuedMessage queued;
     if (TakeQueued(hwnd, filterMin, filterMax, removing, &queued)) {

@@ -47,8 +47,8 @@ extern "C" BOOL CreatePipe(HANDLE* readEnd, HANDLE* writeEnd, LPSECURITY_ATTRIBU
     shutdown(fds[1], SHUT_RD);
     Backend& b = Backend::Get();
     bool inheritable = attributes && attributes->bInheritHandle;
-    *readEnd = b.AddPipeEnd(PipeEnd(fds[0], inheritable));
-    *writeEnd = b.AddPipeEnd(PipeEnd(fds[1], inheritable));
+    *readEnd = b.AddDescriptorObject(PipeEnd(fds[0], inheritable));
+    *writeEnd = b.AddDescriptorObject(PipeEnd(fds[1], inheritable));
     return TRUE;
 }
 

@@ -64,33 +64,17 @@ DWORD ExitCodeOf(int status, const KernelObject& process) {
     return 1;
 }
 
-// Reaps the process if it has ended (waiting as long as `block` says).
-void Reap(KernelObject& process, bool block) {
-    if (process.exited) return;
-    if (!process.child) {  // another's child: ended once its pidfd reads, with no code to be had
-        pollfd ended{process.fd, POLLIN, 0};
-        process.exited = poll(&ended, 1, block ? -1 : 0) > 0;
-        return;
-    }
-    int status = 0;
-    pid_t reaped;
-    do {
-        reaped = waitpid(process.pid, &status, block ? 0 : WNOHANG);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped == process.pid) {
-        process.exited = true;
-        process.exitCode = ExitCodeOf(status, process);
-    }
-}
-
+// The descriptor of an inheritable pipe end or event.
 int DescriptorOf(HANDLE handle) {
-    std::shared_ptr<KernelObject> end = Backend::Get().FindKernelObject(handle, KernelObject::Kind::PipeEnd);
-    return end && end->inheritable ? end->fd : -1;
+    Backend& b = Backend::Get();
+    std::shared_ptr<KernelObject> object = b.FindKernelObject(handle, KernelObject::Kind::PipeEnd);
+    if (!object) object = b.FindKernelObject(handle, KernelObject::Kind::Event);
+    return object && object->inheritable ? object->fd : -1;
 }
 
-// The descriptors of the pipe ends the child inherits: those of the handle
-// list when one is given (each must be inheritable), else every inheritable
-// one. False when the list names something else.
+// The descriptors the child inherits: those of the handle list when one is
+// given (each an inheritable pipe end or event), else every inheritable one.
+// False when the list names something else.
 bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>* descriptors) {
     const LPPROC_THREAD_ATTRIBUTE_LIST list =
         flags & EXTENDED_STARTUPINFO_PRESENT ? reinterpret_cast<LPSTARTUPINFOEXW>(startup)->lpAttributeList : nullptr;
@@ -105,8 +89,9 @@ bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>*
     Backend& b = Backend::Get();
     std::lock_guard<std::mutex> lock(b.kernelMutex);
     for (const auto& entry : b.kernelObjects) {
-        if (entry.second->kind == KernelObject::Kind::PipeEnd && entry.second->inheritable && entry.second->fd > 2)
-            descriptors->push_back(entry.second->fd);
+        bool descriptor =
+            entry.second->kind == KernelObject::Kind::PipeEnd || entry.second->kind == KernelObject::Kind::Event;
+        if (descriptor && entry.second->inheritable && entry.second->fd > 2) descriptors->push_back(entry.second->fd);
     }
     return true;
 }
@@ -283,25 +268,10 @@ extern "C" HANDLE GetStdHandle(DWORD which) {
     return handles[fd];
 }
 
-extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    std::shared_ptr<KernelObject> process = Backend::Get().FindKernelObject(handle, KernelObject::Kind::Process);
-    if (!process) return WAIT_FAILED;
-    if (process->exited) return WAIT_OBJECT_0;
-    pollfd ready{process->fd, POLLIN, 0};
-    int timeout = milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT32_MAX));
-    int result;
-    do {
-        result = poll(&ready, 1, timeout);
-    } while (result < 0 && errno == EINTR);
-    if (result == 0) return WAIT_TIMEOUT;
-    Reap(*process, true);
-    return WAIT_OBJECT_0;
-}
-
 extern "C" BOOL GetExitCodeProcess(HANDLE handle, LPDWORD code) {
     std::shared_ptr<KernelObject> process = Backend::Get().FindKernelObject(handle, KernelObject::Kind::Process);
     if (!process || !code) return FALSE;
-    Reap(*process, false);
+    ReapProcess(*process, false);
     *code = process->exited ? process->exitCode : STILL_ACTIVE;
     return TRUE;
 }
@@ -342,4 +312,22 @@ extern "C" BOOL SetEnvironmentVariableW(LPCWSTR name, LPCWSTR value) {
     }
     std::string key = ToUtf8(name);
     return (value ? setenv(key.c_str(), ToUtf8(value).c_str(), 1) : unsetenv(key.c_str())) == 0;
+}
+
+void headless::ReapProcess(KernelObject& process, bool block) {
+    if (process.exited) return;
+    if (!process.child) {  // another's child: ended once its pidfd reads, with no code to be had
+        pollfd ended{process.fd, POLLIN, 0};
+        process.exited = poll(&ended, 1, block ? -1 : 0) > 0;
+        return;
+    }
+    int status = 0;
+    pid_t reaped;
+    do {
+        reaped = waitpid(process.pid, &status, block ? 0 : WNOHANG);
+    } while (reaped < 0 && errno == EINTR);
+    if (reaped == process.pid) {
+        process.exited = true;
+        process.exitCode = ExitCodeOf(status, process);
+    }
 }

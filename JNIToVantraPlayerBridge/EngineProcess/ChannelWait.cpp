@@ -1,0 +1,103 @@
+#include "ChannelWait.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// How long a wait looks for a frame before it asks the system to wait. The
+// other side usually answers within microseconds; a system wait costs a
+// sleep and a wake-up, which on some systems takes longer than the answer.
+constexpr std::chrono::microseconds kSpinBeforeBlocking{50};
+
+void DispatchMessages(Dispatch dispatch) {
+    MSG msg;
+    if (dispatch == Dispatch::SentMessages) {
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers the sent ones
+        return;
+    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {  // not ours to take: left for the thread's own loop
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// What the peer wrote before it ended.
+Waited LastFrame(EngineChannel& channel, ChannelFrame* frame) {
+    return channel.Poll(frame) == EngineChannel::Polled::Frame ? Waited::Frame : Waited::PeerEnded;
+}
+
+}  // namespace
+
+DWORD WaitBudget::LeftMs() const {
+    if (allowed_ == kUnbounded) return INFINITE;
+    auto left = std::chrono::duration_cast<Milliseconds>(allowed_ - spent_).count();
+    return static_cast<DWORD>(std::clamp<long long>(left + 1, 0, INFINITE - 1));
+}
+
+Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch) {
+    WaitClock::time_point since = WaitClock::now();
+    WaitClock::time_point spinUntil = since + kSpinBeforeBlocking;
+    for (;;) {
+        switch (channel.Poll(frame)) {
+            case EngineChannel::Polled::Frame: budget.Spend(WaitClock::now() - since); return Waited::Frame;
+            case EngineChannel::Polled::Ended: return Waited::PeerEnded;
+            case EngineChannel::Polled::Nothing: break;
+        }
+        WaitClock::time_point now = WaitClock::now();
+        if (now < spinUntil) continue;
+        budget.Spend(now - since);
+        if (budget.Exhausted()) return Waited::Overdue;
+        if (dispatch == Dispatch::AllMessages) DispatchMessages(dispatch);  // what came before the wait
+        HANDLE handles[2] = {channel.Arrival(), peer};
+        DWORD count = peer ? 2 : 1;
+        DWORD wakeMask = dispatch == Dispatch::AllMessages ? QS_ALLINPUT : QS_SENDMESSAGE;
+        since = WaitClock::now();
+        DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, budget.LeftMs(), wakeMask);
+        budget.Spend(WaitClock::now() - since);
+        if (woken == WAIT_OBJECT_0 + 1 && peer) return LastFrame(channel, frame);
+        if (woken == WAIT_FAILED) return Waited::PeerEnded;
+        if (woken == WAIT_OBJECT_0 + count) DispatchMessages(dispatch);  // not the peer's time
+        since = WaitClock::now();
+        spinUntil = since;  // woken: look once, then wait again
+    }
+}
+
+EngineTimeLimits ParseEngineTimeLimits(const std::u16string& text, std::u16string* complaint) {
+    std::string narrow(text.begin(), text.end());
+    size_t comma = narrow.find(',');
+    auto seconds = [](const std::string& part, double* value) {
+        char* end = nullptr;
+        *value = std::strtod(part.c_str(), &end);
+        return !part.empty() && *end == '\0' && std::isfinite(*value) && *value > 0 && *value <= 86400;
+    };
+    double soft = 0, hard = 0;
+    if (comma == std::string::npos || !seconds(narrow.substr(0, comma), &soft) ||
+        !seconds(narrow.substr(comma + 1), &hard) || soft > hard) {
+        *complaint = u"\"" + text + u"\" is not \"<soft>,<hard>\" in seconds with soft <= hard";
+        return kDefaultEngineTimeLimits;
+    }
+    return {Milliseconds(static_cast<long long>(soft * 1000)), Milliseconds(static_cast<long long>(hard * 1000))};
+}
+
+EngineTimeLimits EngineTimeLimitsFromEnvironment() {
+    char16_t value[64];
+    DWORD length = GetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), AsWide(value), 64);
+    if (length == 0) return kDefaultEngineTimeLimits;
+    std::u16string complaint;
+    EngineTimeLimits limits =
+        length < 64 ? ParseEngineTimeLimits(std::u16string(value, length), &complaint) : kDefaultEngineTimeLimits;
+    if (length >= 64) complaint = u"too long";
+    if (!complaint.empty()) {
+        std::u16string line = u"JNIToVantraPlayerBridge: " + std::u16string(kEngineTimeLimitsVariable) +
+                              u" is ignored (" + complaint + u"): the limits are 10 s and 45 s\n";
+        OutputDebugStringW(AsWide(line.c_str()));
+    }
+    return limits;
+}
