@@ -4,8 +4,8 @@
 // uses the same method by hand: each repetition runs for a minimum time, and
 // the figure is the median of the repetitions.
 // Then the same repaint with the engine in a process of its own, against
-// the first.
-// Usage: paint_bench.exe RESULTS_FRAGMENT
+// the first, and, given the 32-bit build's engines, with the 32-bit engine.
+// Usage: paint_bench.exe RESULTS_FRAGMENT [32-BIT ENGINES FOLDER]
 #include <RecordingEngineClient.h>
 #include <VantraPlayerWnd.h>
 
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ResultTable.h"
@@ -59,6 +60,43 @@ HWND CreateTopLevel() {
     return CreateWindowExW(0, L"PaintBenchTopLevel", L"paint bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN,
                            0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
+}
+
+std::string PerFrame(double ns) { return ResultTable::Format(ns / 1e6, "ms/frame"); }
+
+// The figures of a window whose engine runs in a process of its own.
+struct RemoteFigures {
+    double fill = 0;   // ns per full repaint, the engine filling
+    double share = 0;  // the same, the engine not filling
+    double call = 0;   // ns per DoPlay
+};
+
+bool MeasureEngineProcess(HWND parent, const std::u16string& folderText, RemoteFigures* figures) {
+    auto* window = new CPlayerWnd();
+    window->SetPlayerFolder(folderText);
+    if (!window->CreateHostWindow(parent) || !window->GetInstanceRecord()) return false;
+    ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
+    MoveWindow(window->GetSafeHwnd(), 0, 0, kWidth, kHeight, TRUE);
+    Pump();
+    const AreaRect all{0, kWidth, 0, kHeight};
+    window->SetVariable("fill", "1");
+    figures->fill = MedianNanoseconds([&] { window->DrawArea(all); });
+    window->SetVariable("fill", "0");
+    figures->share = MedianNanoseconds([&] { window->DrawArea(all); });
+    figures->call = MedianNanoseconds([&] { window->DoPlay(); });
+    window->StopPlay();
+    window->DestroyWindow();
+    window->DeleteWhenSafe();
+    return true;
+}
+
+void AddRemoteFigures(ResultTable& table, const RemoteFigures& remote, double host, double share) {
+    table.Add({"full repaint 1920 x 1080: engine fills the shared back buffer, BlitRect, BitBlt", PerFrame(remote.fill),
+               "in process: " + PerFrame(host), host / remote.fill, ">= 0.9", host / remote.fill >= 0.9});
+    table.Add({"the same repaint, engine does not fill", PerFrame(remote.share), "in process: " + PerFrame(share),
+               share / remote.share, ">= 0.9", share / remote.share >= 0.9});
+    table.Add({"an engine call's round trip (DoPlay) under Wine", ResultTable::Format(remote.call / 1000, "us"),
+               "a frame at 60 Hz: 16667 us", remote.call / 16.667e6, "under 1% of a frame", remote.call < 166.67e3});
 }
 
 }  // namespace
@@ -109,11 +147,10 @@ int main(int argc, char** argv) {
     ReleaseDC(window->GetSafeHwnd(), windowDC);
 
     ResultTable table("Full repaint under Wine (64-bit build, Xvfb; median of 9 repetitions of at least 0.5 s)");
-    auto perFrame = [](double ns) { return ResultTable::Format(ns / 1e6, "ms/frame"); };
-    table.Add({"full repaint 1920 x 1080: engine fills, BlitRect, BitBlt to the window", perFrame(host),
-               "bare BitBlt of a DIB section: " + perFrame(bare), bare / host, ">= 0.95", bare / host >= 0.95});
-    table.Add({"the same repaint, engine does not fill (the host's share)", perFrame(share),
-               "bare BitBlt: " + perFrame(bare), bare / share, ">= 0.95", bare / share >= 0.95});
+    table.Add({"full repaint 1920 x 1080: engine fills, BlitRect, BitBlt to the window", PerFrame(host),
+               "bare BitBlt of a DIB section: " + PerFrame(bare), bare / host, ">= 0.95", bare / host >= 0.95});
+    table.Add({"the same repaint, engine does not fill (the host's share)", PerFrame(share),
+               "bare BitBlt: " + PerFrame(bare), bare / share, ">= 0.95", bare / share >= 0.95});
     char notes[320];
     std::snprintf(notes, sizeof notes,
                   "Per BlitRect the host takes the window DC (GetDC/ReleaseDC: %.1f us here) and selects the "
@@ -127,29 +164,24 @@ int main(int argc, char** argv) {
     window->DestroyWindow();
     window->DeleteWhenSafe();
     SetEnvironmentVariableW(L"VANTRA_PLAYER_ENGINE_HOST", L"process");
-    window = new CPlayerWnd();
-    window->SetPlayerFolder(RecordingEngineClient::FolderText("noop"));
-    if (!window->CreateHostWindow(parent) || !window->GetInstanceRecord()) return 1;
-    ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
-    MoveWindow(window->GetSafeHwnd(), 0, 0, kWidth, kHeight, TRUE);
-    Pump();
-    window->SetVariable("fill", "1");
-    double remote = MedianNanoseconds([&] { window->DrawArea(all); });
-    window->SetVariable("fill", "0");
-    double remoteShare = MedianNanoseconds([&] { window->DrawArea(all); });
-    double call = MedianNanoseconds([&] { window->DoPlay(); });
+    RemoteFigures remote;
+    if (!MeasureEngineProcess(parent, RecordingEngineClient::FolderText("noop"), &remote)) return 1;
     ResultTable process("Full repaint under Wine with the engine in a process of its own (same method)");
-    process.Add({"full repaint 1920 x 1080: engine fills the shared back buffer, BlitRect, BitBlt", perFrame(remote),
-                 "in process: " + perFrame(host), host / remote, ">= 0.9", host / remote >= 0.9});
-    process.Add({"the same repaint, engine does not fill", perFrame(remoteShare), "in process: " + perFrame(share),
-                 share / remoteShare, ">= 0.9", share / remoteShare >= 0.9});
-    process.Add({"an engine call's round trip (DoPlay) under Wine", ResultTable::Format(call / 1000, "us"),
-                 "a frame at 60 Hz: 16667 us", call / 16.667e6, "under 1% of a frame", call < 166.67e3});
+    AddRemoteFigures(process, remote, host, share);
     process.Write(argv[1]);
+    SetEnvironmentVariableW(L"VANTRA_PLAYER_ENGINE_HOST", nullptr);
 
-    window->StopPlay();
-    window->DestroyWindow();
-    window->DeleteWhenSafe();
+    if (argc > 2) {  // the 32-bit engine, which the 64-bit library runs in VantraPlayerEngineHost32.exe
+        std::string folder = argv[2];
+        RemoteFigures cross;
+        if (!MeasureEngineProcess(parent, u"/" + std::u16string(folder.begin(), folder.end()) + u"/noop/", &cross))
+            return 1;
+        ResultTable table(
+            "Full repaint under Wine: the 32-bit engine behind the 64-bit library (VantraPlayerEngineHost32.exe), "
+            "as on a current JVM (same method)");
+        AddRemoteFigures(table, cross, host, share);
+        table.Write(argv[1]);
+    }
     DestroyWindow(parent);
     return 0;
 }
