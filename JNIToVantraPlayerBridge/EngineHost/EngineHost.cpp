@@ -7,6 +7,7 @@
 #include "EngineProtocol.h"
 #include "HostServices.h"
 #include "ProxyHostServices.h"
+#include "VantraPlayerWnd.h"
 
 namespace {
 
@@ -243,8 +244,8 @@ ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
     reply.kind = FrameKind::Reply;
     reply.code = request.code;
     reply.words.assign(replyWords, 0);
-    // A lock the window cannot give, and a script stopped, as without a window.
-    if (request.code == kServiceLockBackBuffer || request.code == kServiceAskToKillScript) reply.words[0] = 1;
+    if (request.code == kServiceLockBackBuffer) reply.words[0] = 1;  // a lock the window cannot give now
+    if (request.code == kServiceAskToKillScript) reply.words[0] = AskHereToKillScript(request.instance) ? 1 : 0;
     if (!IsNoticeable(request.code)) return reply;
     request.kind = FrameKind::Notice;
     std::lock_guard<std::mutex> lock(sendMutex_);
@@ -252,6 +253,19 @@ ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
     auto window = hostWindows_.find(request.instance);
     if (window != hostWindows_.end()) PostMessageW(window->second, kEngineNoticeMessage, 0, 0);
     return reply;
+}
+
+// The library cannot be asked outside its calls; as in one process, the
+// engine's thread shows the question itself, owned by the host window (window
+// handles are the same in every process).
+bool EngineHost::AskHereToKillScript(uint32_t instance) {
+    HWND owner = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        auto window = hostWindows_.find(instance);
+        if (window != hostWindows_.end()) owner = window->second;
+    }
+    return AskUserToKillScript(owner);
 }
 
 void EngineHost::LibraryGone() { ExitProcess(3); }

@@ -50,6 +50,7 @@ private:
     void RunEntry(RemoteWindow& window, const ChannelFrame& call, ChannelFrame& answer);
     void DestroyInstance(uint32_t id);
     ChannelFrame Notice(ChannelFrame request, size_t replyWords);
+    bool AskHereToKillScript(uint32_t instance);
     void Send(const ChannelFrame& frame);
     void SendLocked(const ChannelFrame& frame);  // sendMutex_ held
     [[noreturn]] void LibraryGone();

@@ -18,9 +18,6 @@ constexpr size_t kHeaderBlock = sizeof(BITMAPINFOHEADER) + 3 * sizeof(DWORD);  /
 constexpr uint64_t kMaxBackBufferBytes = uint64_t{1} << 30;                    // no window needs more
 constexpr LRESULT kDialogCodes = DLGC_WANTARROWS | DLGC_WANTCHARS;             // 0x81
 
-const char16_t kKillScriptText[] = u"DEBUG: Uh oh...asktokillscript() wants to run...keep waiting?";
-const char16_t kKillScriptCaption[] = u"AskToKillScript";
-
 template <typename Handler>
 MessageMapEntry Entry(UINT message, Handler handler) {
     return MessageMapEntry{message, 0, handler};
@@ -370,10 +367,12 @@ int32_t CPlayerWnd::SetCursorType(int32_t type) {
     return 0;
 }
 
-bool CPlayerWnd::AskToKillScript() {
-    return MessageBoxW(GetSafeHwnd(), AsWide(kKillScriptText), AsWide(kKillScriptCaption), MB_YESNO | MB_ICONWARNING) ==
-           IDNO;
+bool AskUserToKillScript(HWND owner) {
+    static const char16_t text[] = u"DEBUG: Uh oh...asktokillscript() wants to run...keep waiting?";
+    return MessageBoxW(owner, AsWide(text), AsWide(u"AskToKillScript"), MB_YESNO | MB_ICONWARNING) == IDNO;
 }
+
+bool CPlayerWnd::AskToKillScript() { return AskUserToKillScript(GetSafeHwnd()); }
 
 int32_t CPlayerWnd::LockBackBuffer(void** pixels) {
     if (!pixels || !TakeBackBufferLock()) return 1;

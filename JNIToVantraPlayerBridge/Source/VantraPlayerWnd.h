@@ -30,6 +30,10 @@ struct AreaRect {
     int32_t ymax;
 };
 
+// The question of the kill-script service, in a message box owned by the
+// window: true (stop the script) when the user answers No to "keep waiting?".
+bool AskUserToKillScript(HWND owner);
+
 class CPlayerWnd : public CWnd, public PlayerInstance {
 public:
     CPlayerWnd() = default;

@@ -195,6 +195,13 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = 1;
         return;
     }
+    if (behaviour.serviceCall == kAskToKillScriptFromAThread) {
+        state.lastStatus = -1;
+        std::thread([record, services] {
+            State().lastStatus = EntryAs<service::AskToKillScript>(services->entries[kServiceAskToKillScript])(record);
+        }).detach();
+        return;
+    }
     if (behaviour.serviceCall == kServiceCallWithoutRecord) record = nullptr;
     if (behaviour.serviceCall == kServiceCallInvalidate) {
         state.lastStatus = EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 1, 1);

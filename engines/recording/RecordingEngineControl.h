@@ -56,6 +56,7 @@ enum RecordingServiceCall : int32_t {
     kSetNullCursor = 5,             // not a service: SetCursor(NULL), as an engine hides the cursor
     kSetArrowCursor = 6,            // not a service: SetCursor of the system's arrow
     kSendToHostWindow = 7,          // SendMessageW(WM_NULL) to the window GetWindowHandle gives; status 1 once answered
+    kAskToKillScriptFromAThread = 8,  // from a thread of its own, after the entry returned; status -1 until answered
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

@@ -353,3 +353,32 @@ TEST_F(ClosingWindow, AWindowClosedInsideItsOwnMessageGoesWhenTheMessageReturns)
     EXPECT_TRUE(CallsOf(kCallFunction2).empty());  // the handler stopped talking to the closed engine
     EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
 }
+
+// An engine that asks from a thread of its own whether to stop its script
+// (against its contract) still gets the user's answer, in either process:
+// on Windows the test answers No (stop it); the headless backend's box
+// answers Yes (keep waiting).
+TEST_F(HostWindow, AskingToKillTheScriptFromTheEnginesOwnThreadAsksTheUser) {
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    engine->setServiceCall(kDoPlay, kAskToKillScriptFromAThread, "");
+    EXPECT_TRUE(window->DoPlay());
+    engine->setServiceCall(kDoPlay, kServiceCallNothing, "");
+    int32_t status = -1;
+    char reply[8];
+    for (int tries = 0; tries < 1000 && status == -1; ++tries) {
+        Pump();
+#ifdef _WIN32
+        if (HWND box = FindWindowW(nullptr, L"AskToKillScript")) PostMessageW(box, WM_COMMAND, IDNO, 0);
+#endif
+        Sleep(10);
+        engine->lastServiceCall(&status, reply, sizeof reply);
+    }
+#ifdef _WIN32
+    EXPECT_EQ(status, 1) << "the user's No: stop the script";
+#else
+    EXPECT_EQ(status, 0) << "the box's Yes: keep waiting";
+#endif
+    EXPECT_NE(window->GetInstanceRecord(), nullptr);
+}
