@@ -74,7 +74,7 @@ namespace {
 // protocol would drive it: its channel's other ends are the test's.
 class HostDrivenByTheTest {
 public:
-    HostDrivenByTheTest() {
+    explicit HostDrivenByTheTest(const char* engine = "noop") {
         ChannelPair pair;
         if (!pair.Made()) return;
         const ChannelEnds& host = pair.Theirs();
@@ -89,7 +89,7 @@ public:
 #else
         std::u16string program = RecordingEngineClient::TestsFolder() + u"/VantraPlayerEngineHost";
 #endif
-        std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile("noop") + u"\"" +
+        std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile(engine) + u"\"" +
                               std::u16string(numbers.begin(), numbers.end());
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -124,15 +124,33 @@ public:
         hello.words = {version, static_cast<int32_t>(sizeof(void*) * 8), static_cast<int32_t>(GetCurrentProcessId())};
         return channel_->Send(hello) && Receive(greeting);
     }
-    std::optional<ChannelFrame> Call(int entry, uint32_t instance, std::vector<int32_t> words = {}) {
+    // Sends the call and gives the first frame that comes back, other than
+    // a request when `serveRequests` says: those get a reply of zeros.
+    std::optional<ChannelFrame> Call(int entry, uint32_t instance, std::vector<int32_t> words = {},
+                                     bool serveRequests = true) {
         ChannelFrame call;
         call.kind = FrameKind::Call;
         call.code = static_cast<uint16_t>(entry);
         call.instance = instance;
         call.words = std::move(words);
         ChannelFrame answer;
-        if (!channel_->Send(call) || !Receive(&answer)) return std::nullopt;
-        return answer;
+        if (!channel_->Send(call)) return std::nullopt;
+        while (Receive(&answer)) {
+            if (answer.kind != FrameKind::Request || !serveRequests) return answer;
+            ChannelFrame reply;
+            reply.kind = FrameKind::Reply;
+            reply.code = answer.code;
+            reply.instance = answer.instance;
+            reply.words = {0, 0, 0};
+            if (!channel_->Send(reply)) break;
+        }
+        return std::nullopt;
+    }
+    // Started, greeted, and instance 1 made.
+    bool HasAnInstance() {
+        ChannelFrame greeting;
+        return Started() && Greet(kEngineProtocolVersion, &greeting) && greeting.words[kHelloLoadStatus] == 0 &&
+               Call(kNewInstance, 1).has_value();
     }
     bool Receive(ChannelFrame* frame) {
         WaitBudget budget(Milliseconds(30000));
@@ -185,4 +203,57 @@ TEST(FaultyLibrary, AFrameOtherThanACallEndsTheHost) {
         ASSERT_TRUE(host.Channel().Send(wrong));
         EXPECT_EQ(host.ExitCode(), 2u) << static_cast<int>(kind);
     }
+}
+
+TEST(FaultyLibrary, BackBufferWordsOfTheWrongShapeAreRefusedAndTheHostServesOn) {
+    HostDrivenByTheTest host;
+    ASSERT_TRUE(host.HasAnInstance());
+    std::vector<int32_t> sound{0, 0, 4, 4, 32, 16, 0, 7, 0};                   // no section: the bitmap's own memory
+    std::vector<std::vector<int32_t>> wrong{{0, 0, 4, 4, 32, 16, 0, 7},        // no colour count
+                                            {0, 0, 4, 4, 32, 16, 0, 7, 2, 1},  // fewer colours than counted
+                                            {0, 0, 4, 4, 32, 16, 0, 7, 0, 1},  // more
+                                            {0, 0, 4, 4, 32, 16, 0, 7, -1},    // a count below none
+                                            {0, 0, 4, 4, 32, 16, 0, 7, 257}};  // above a colour table's
+    for (const std::vector<int32_t>& words : wrong) {
+        std::optional<ChannelFrame> answer = host.Call(kSetBackBuffer, 1, words);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->words[kAnswerResult], -1) << words.size() << " words, count " << words.back();
+    }
+    std::optional<ChannelFrame> answer = host.Call(kSetBackBuffer, 1, sound);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_NE(answer->words[kAnswerResult], -1) << "a sound description is the engine's to take";
+}
+
+// The engine process waits for the reply to the service it asked for: a
+// reply of another service, or without its words, is a library gone wrong.
+TEST(FaultyLibrary, AReplyOfAnotherServiceOrWithoutItsWordsEndsTheHost) {
+    RecordingEngineClient engine;  // the engine process inherits its record's file
+    ASSERT_TRUE(engine.Loaded());
+    engine.setServiceCall(kDoPlay, kServiceCallTrace, "asked");
+    for (int fault = 0; fault < 3; ++fault) {
+        HostDrivenByTheTest host("recording");
+        ASSERT_TRUE(host.HasAnInstance());
+        std::optional<ChannelFrame> request = host.Call(kDoPlay, 1, {}, false);
+        ASSERT_TRUE(request.has_value());
+        ASSERT_EQ(request->kind, FrameKind::Request);
+        ASSERT_EQ(request->code, kServiceTrace);
+        ChannelFrame reply;
+        reply.kind = FrameKind::Reply;
+        reply.code = fault == 0 ? static_cast<uint16_t>(kServiceGetWindowSize) : request->code;
+        reply.instance = request->instance;
+        if (fault != 1) reply.words = {5};
+        ASSERT_TRUE(host.Channel().Send(reply));
+        if (fault == 2) {  // the sound reply: the call is answered
+            ChannelFrame answer;
+            ASSERT_TRUE(host.Receive(&answer));
+            EXPECT_EQ(answer.kind, FrameKind::Answer);
+            int32_t status = 0;
+            char text[8];
+            engine.lastServiceCall(&status, text, sizeof text);
+            EXPECT_EQ(status, 5);
+        } else {
+            EXPECT_EQ(host.ExitCode(), 3u) << fault;
+        }
+    }
+    engine.reset();
 }
