@@ -23,8 +23,9 @@ endif()
 # How this machine runs the 32-bit build's programs: "native" or "emulated"
 # (qemu-i386), as scripts/x86-32 set up. The emulator's faults (tests/emulator)
 # and its cost, a minute for every Windows process start, shape the 32-bit
-# runs there; natively they run as the 64-bit ones do.
-if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+# runs there (and the 64-bit build's runs with 32-bit engines); natively they
+# run as the 64-bit ones do.
+if(WIN32)
   execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/x86-32 mode
                   OUTPUT_VARIABLE VP_X86_32 OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT VP_X86_32 MATCHES "^(native|emulated)$")

@@ -12,7 +12,9 @@ if [ ! -f "$host" ] || [ ! -d "$win32_build/engines" ]; then
   echo "cross-processor-run: no win32 build in $win32_build (cmake --build --preset win32 makes it)"
   exit 77
 fi
-cp "$host" "$library_folder/VantraPlayerEngineHost32.exe" || exit 1
+# Copied under another name, then renamed: suites started together share the folder.
+cp "$host" "$library_folder/VantraPlayerEngineHost32.exe.$$" &&
+  mv -f "$library_folder/VantraPlayerEngineHost32.exe.$$" "$library_folder/VantraPlayerEngineHost32.exe" || exit 1
 VP_ENGINES_FOLDER="Z:$(cd "$win32_build/engines" && pwd | tr / '\\')"
 export VP_ENGINES_FOLDER
 exec "$(dirname "$0")/wine-run.sh" win64 "$@"

@@ -83,7 +83,7 @@ EngineTimeLimits ParseEngineTimeLimits(const std::u16string& text, std::u16strin
         *complaint = u"\"" + text + u"\" is not \"<soft>,<hard>\" in seconds with soft <= hard";
         return kDefaultEngineTimeLimits;
     }
-    return {Milliseconds(static_cast<long long>(soft * 1000)), Milliseconds(static_cast<long long>(hard * 1000))};
+    return {Milliseconds(std::llround(soft * 1000)), Milliseconds(std::llround(hard * 1000))};
 }
 
 EngineTimeLimits EngineTimeLimitsFromEnvironment() {

@@ -295,9 +295,9 @@ TEST(ChannelWait, OnlyAnIdleWaitTakesPostedMessages) {
 
 TEST(EngineTimeLimits, ReadAsSecondsOrTheDefaultsWithAComplaint) {
     std::u16string complaint;
-    EngineTimeLimits limits = ParseEngineTimeLimits(u"0.25,1.5", &complaint);
+    EngineTimeLimits limits = ParseEngineTimeLimits(u"0.3,1.5", &complaint);
     EXPECT_TRUE(complaint.empty());
-    EXPECT_EQ(limits.soft, Milliseconds(250));
+    EXPECT_EQ(limits.soft, Milliseconds(300)) << "not 299: 0.3 has no exact binary form";
     EXPECT_EQ(limits.hard, Milliseconds(1500));
     for (const char16_t* wrong : {u"5", u"2,1", u"a,b", u"0,1", u"1,", u",1", u"1,1e9", u"-1,2", u"nan,nan"}) {
         complaint.clear();

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-RecordingEngineClient::RecordingEngineClient(const char* engine) : RecordingEngineClient(EngineFile(engine)) {}
+RecordingEngineClient::RecordingEngineClient(const char* engine) : RecordingEngineClient(OwnEngineFile(engine)) {}
 
 RecordingEngineClient::RecordingEngineClient(const std::u16string& engineFile) {
     ShareStateThroughFile(engineFile);
@@ -66,16 +66,32 @@ std::u16string RecordingEngineClient::TestModuleFile(const char* name) {
     return TestsFolder() + std::u16string(file.begin(), file.end());
 }
 
-std::u16string RecordingEngineClient::FolderText(const char* engine) {
-    // Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
-    std::u16string tests = TestsFolder();
+namespace {
+
+// Engines live in build/<preset>/engines, the tests in build/<preset>/tests.
+std::u16string OwnFolderText(const char* engine) {
+    std::u16string tests = RecordingEngineClient::TestsFolder();
     std::u16string root = tests.substr(0, tests.find_last_of(u"\\/"));
     std::string name(engine);
     return u"/" + root + u"/engines/" + std::u16string(name.begin(), name.end()) + u"/";
 }
 
+}  // namespace
+
+std::u16string RecordingEngineClient::FolderText(const char* engine) {
+    char16_t named[1024];
+    DWORD length = GetEnvironmentVariableW(AsWide(u"VP_ENGINES_FOLDER"), AsWide(named), 1024);
+    if (length == 0 || length >= 1024) return OwnFolderText(engine);
+    std::string name(engine);
+    return u"/" + std::u16string(named, length) + u"/" + std::u16string(name.begin(), name.end()) + u"/";
+}
+
 std::u16string RecordingEngineClient::EngineFile(const char* engine) {
     return VantraPlayerManager::EnginePath(FolderText(engine));
+}
+
+std::u16string RecordingEngineClient::OwnEngineFile(const char* engine) {
+    return VantraPlayerManager::EnginePath(OwnFolderText(engine));
 }
 
 std::vector<RecordedCall> RecordingEngineClient::Calls() const {

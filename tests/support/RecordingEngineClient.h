@@ -23,9 +23,15 @@ public:
     HMODULE Module() const { return module; }
     void Unload();
 
-    // The folder text the host is given (with the leading character it drops).
+    // The folder text the host is given (with the leading character it drops),
+    // and the engine file there: of this build, or of the engines folder that
+    // VP_ENGINES_FOLDER names (the 32-bit build's, for a 64-bit library).
     static std::u16string FolderText(const char* engine);
     static std::u16string EngineFile(const char* engine);
+    // The engine file of this build, which this process can load: a client
+    // of a 32-bit engine in its engine process loads the 64-bit one, which
+    // keeps its record in the same file.
+    static std::u16string OwnEngineFile(const char* engine);
     // build/<preset>/tests, where the test programs run from (no separator at the end).
     static std::u16string TestsFolder();
     // A module built beside the test programs (build/<preset>/tests).
