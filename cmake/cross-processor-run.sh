@@ -15,6 +15,9 @@ fi
 # Copied under another name, then renamed: suites started together share the folder.
 cp "$host" "$library_folder/VantraPlayerEngineHost32.exe.$$" &&
   mv -f "$library_folder/VantraPlayerEngineHost32.exe.$$" "$library_folder/VantraPlayerEngineHost32.exe" || exit 1
+if [ "$VP_X86_32" = emulated ]; then
+  echo "cross-processor-run: 32-bit code is emulated here (a minute per engine process): a bounded subset runs: $*"
+fi
 VP_ENGINES_FOLDER="Z:$(cd "$win32_build/engines" && pwd | tr / '\\')"
 export VP_ENGINES_FOLDER
 exec "$(dirname "$0")/wine-run.sh" win64 "$@"

@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include <ModuleArchitecture.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
@@ -69,4 +71,12 @@ void EngineTest::DestroyInstance(RecordingOwner& owner) {
     if (owner.instanceRecord) Manager().DestroyPlayerInstance(owner.instanceRecord);
     owner.instanceRecord = nullptr;
     live.erase(std::remove(live.begin(), live.end(), &owner), live.end());
+}
+
+bool EngineThrowsReachTheHost() {
+#ifdef _WIN32
+    return ReadModuleArchitecture(RecordingEngineClient::EngineFile("recording")) != ModuleArchitecture::X86;
+#else
+    return true;
+#endif
 }

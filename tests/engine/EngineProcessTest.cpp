@@ -111,7 +111,7 @@ TEST_F(EngineProcess, WhatTheGuardCatchesInItsProcessLeavesThatProcessRunning) {
     ASSERT_NE(CreateInstance(owner), nullptr);
     int32_t process = client->processId();
     std::vector<int32_t> raises{kRaiseAccessViolation};
-    if (kEngineThrowsReachTheHost) raises.push_back(kRaiseCppException);
+    if (EngineThrowsReachTheHost()) raises.push_back(kRaiseCppException);
     for (int32_t raise : raises) {
         client->setRaise(kDoPlay, raise);
         EXPECT_FALSE(owner.DoPlay()) << raise;

@@ -118,7 +118,7 @@ TEST_F(ManagerLifecycle, MissingEntryPointGivesNoInstanceAndNoLoadedLibrary) {
 
 TEST_F(ManagerLifecycle, FailedInitialisationIsNeverCalledThroughAndIsRetried) {
     RecordingOwner& owner = NewOwner();
-    std::u16string file = EngineFile("recording-failinit");
+    std::u16string file = RecordingEngineClient::OwnEngineFile("recording-failinit");  // its record
     HMODULE failing = LoadLibraryW(AsWide(file.c_str()));
     ASSERT_NE(failing, nullptr);
     auto count = ProcAddress<RecordingCallCountFn>(failing, "RecordingEngine_CallCount");

@@ -163,7 +163,7 @@ TEST_F(Instance, DoPlayReportsWhetherTheEngineReturned) {
     CreateInstance(owner);
     client->setResult(kDoPlay, 17);
     EXPECT_TRUE(owner.DoPlay());
-    if (kEngineThrowsReachTheHost) {
+    if (EngineThrowsReachTheHost()) {
         client->setRaise(kDoPlay, kRaiseCppException);
         EXPECT_FALSE(owner.DoPlay());
         client->setRaise(kDoPlay, kRaiseNothing);
