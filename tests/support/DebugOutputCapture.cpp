@@ -61,3 +61,9 @@ DebugOutputCapture::~DebugOutputCapture() = default;
 std::vector<std::u16string> DebugOutputCapture::Take() { return headless::TakeDebugOutput(); }
 
 #endif
+
+std::string DebugOutputCapture::TakeText() {
+    std::string joined;
+    for (const std::u16string& line : Take()) joined += Utf8FromUtf16(line);
+    return joined;
+}

@@ -16,6 +16,8 @@ public:
 
     // The texts written since the capture began (or since the last call).
     std::vector<std::u16string> Take();
+    // The same, joined, in UTF-8: for messages.
+    std::string TakeText();
 
 private:
     void* handler_ = nullptr;

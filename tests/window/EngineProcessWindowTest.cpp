@@ -17,12 +17,6 @@ public:
     ShortEngineTimeLimits& operator=(const ShortEngineTimeLimits&) = delete;
 };
 
-std::string Joined(const std::vector<std::u16string>& lines) {
-    std::string joined;
-    for (const std::u16string& line : lines) joined += Utf8FromUtf16(line);
-    return joined;
-}
-
 class EngineProcessWindow : public WindowTest {
 protected:
     void SetUp() override {
@@ -113,7 +107,7 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
         if (created) {
             EXPECT_EQ(created->GetInstanceRecord(), nullptr);
         }
-        std::string lines = Joined(debug.Take());
+        std::string lines = debug.TakeText();
         std::string call = "has not answered call " + std::to_string(entry);
         EXPECT_NE(lines.find(call + " in 300 ms: still waiting"), std::string::npos) << lines;
         EXPECT_NE(lines.find(call + " in 1500 ms: it is ended"), std::string::npos) << lines;
@@ -152,7 +146,7 @@ TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswe
         EXPECT_EQ(status, 1) << "answered inside " << entry;
         EXPECT_NE(window->GetInstanceRecord(), nullptr) << entry;
     }
-    EXPECT_EQ(Joined(debug.Take()).find("has not answered"), std::string::npos);
+    EXPECT_EQ(debug.TakeText().find("has not answered"), std::string::npos);
     DestroyPlayer(window);
 }
 #endif

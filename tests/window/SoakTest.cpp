@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include <DebugOutputCapture.h>
+
 #include "WindowFixture.h"
 
 #ifndef _WIN32
@@ -112,11 +114,12 @@ TEST_F(Soak, WindowLifecyclesLeaveNothingBehind) {
     // The platform's share first: the same engine loaded and released alone.
     Growth loading = LoadOnly(engineFile, LoadsAlone(cycles));
     Counts before = Counts::Now();
+    DebugOutputCapture debug;  // why an engine could not be had, should it happen
     auto start = std::chrono::steady_clock::now();
     Growth lifecycles = Measure(cycles, [&](int cycle) {
         CPlayerWnd* window = CreatePlayer();
         ASSERT_NE(window, nullptr);
-        ASSERT_NE(window->GetInstanceRecord(), nullptr);
+        ASSERT_NE(window->GetInstanceRecord(), nullptr) << "cycle " << cycle << ": " << debug.TakeText();
         HWND hwnd = window->GetSafeHwnd();
         Place(window, cycle % 7, cycle % 5, 60 + cycle % 50, 40 + cycle % 30);
         SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
