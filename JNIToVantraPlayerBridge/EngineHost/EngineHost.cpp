@@ -119,7 +119,10 @@ ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
     if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
     RemoteWindow& window = *found->second;
     bool returned = true;
-    if (guarded) {
+    // A call nested in another is guarded too: what it raises is the
+    // enclosing guarded call's to report, as the library's guard would catch
+    // it in one process; the engine process answers it raised.
+    if (guarded || callDepth_ > 1) {
         returned = CallGuarded([&] { RunEntry(window, call, answer); });
     } else {
         RunEntry(window, call, answer);

@@ -436,6 +436,7 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     if (callDepth_ == 1) ServeQueuedNotices();
     --callDepth_;
     if (guarded && (!answer || answer->words[kAnswerRaised])) throw EngineProcessFailure();
+    if (answer && answer->words[kAnswerRaised]) NoteEngineRaiseInsideGuard();  // a call nested in a guarded one
     return answer;
 }
 

@@ -108,12 +108,22 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 LRESULT CWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    CurrentMessage outer = current_;
-    current_ = CurrentMessage{message, wParam, lParam};
-    ++messageDepth_;
-    LRESULT result = WindowProc(message, wParam, lParam);
-    --messageDepth_;
-    current_ = outer;
+    LRESULT result;
+    {
+        // Restored however the handler leaves, so that a window whose handler
+        // threw can still be deleted.
+        struct Scope {
+            CWnd& wnd;
+            CurrentMessage outer;
+            ~Scope() {
+                --wnd.messageDepth_;
+                wnd.current_ = outer;
+            }
+        } scope{*this, current_};
+        current_ = CurrentMessage{message, wParam, lParam};
+        ++messageDepth_;
+        result = WindowProc(message, wParam, lParam);
+    }
     if (message == WM_NCDESTROY) {
         Detach();
         PostNcDestroy();  // may delete this

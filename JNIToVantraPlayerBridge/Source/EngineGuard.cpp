@@ -2,6 +2,8 @@
 
 #include <Platform.h>
 
+#include <utility>
+
 // GCC may clone a function across calls unless told not to; clang has no
 // such pass (nor the attribute).
 #if defined(__clang__)
@@ -146,3 +148,47 @@ bool CallGuarded(void (*call)(void*), void* context) noexcept {
 }
 
 #endif
+
+namespace {
+
+struct EngineCalls {  // engine calls come from one thread
+    unsigned entered = 0;
+    unsigned returned = 0;
+    int guarded = 0;  // guarded engine calls in progress
+    bool raisedInside = false;
+};
+
+EngineCalls& Calls() {
+    static EngineCalls calls;
+    return calls;
+}
+
+}  // namespace
+
+void EnteringEngine() { ++Calls().entered; }
+
+void ReturnedFromEngine() { ++Calls().returned; }
+
+unsigned UnreturnedEngineCalls() { return Calls().entered - Calls().returned; }
+
+void NoteRaisedEngineCalls(unsigned before) {
+    EngineCalls& calls = Calls();
+    if (calls.entered - calls.returned == before) return;
+    calls.returned = calls.entered - before;  // they never will
+    NoteEngineRaiseInsideGuard();
+}
+
+void NoteEngineRaiseInsideGuard() {
+    if (Calls().guarded > 0) Calls().raisedInside = true;
+}
+
+bool CallEngineGuarded(void (*call)(void*), void* context) noexcept {
+    EngineCalls& calls = Calls();
+    bool enclosing = std::exchange(calls.raisedInside, false);  // an enclosing guarded call's, kept for it
+    unsigned before = calls.entered - calls.returned;
+    ++calls.guarded;
+    bool returned = CallGuarded(call, context);
+    --calls.guarded;
+    calls.returned = calls.entered - before;  // the guarded call itself, had it raised
+    return !std::exchange(calls.raisedInside, enclosing) && returned;
+}

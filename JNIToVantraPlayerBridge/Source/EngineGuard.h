@@ -11,6 +11,30 @@
 // structured exception left it. The engine's frames are unwound.
 bool CallGuarded(void (*call)(void* context), void* context) noexcept;
 
+// An engine call nested in a guarded one raised, and the host went on (a
+// host service swallows what leaves the host's code, so as never to throw
+// into the engine): the guarded call then reports it did not return, as if
+// the raise had reached its guard. Nothing outside guarded calls.
+void NoteEngineRaiseInsideGuard();
+
+// Engine calls nested in a guarded one (a paint the engine asks for inside
+// DoPlay): a raise the host must stop on its way (a host service never lets
+// anything reach the engine's frames) is still the guarded call's to report,
+// as if it had reached its guard. Every engine call is counted in and out;
+// a host service that stops a raise notes the engine calls that did not
+// return, and a guarded engine call reports what was noted inside it.
+void EnteringEngine();
+void ReturnedFromEngine();
+unsigned UnreturnedEngineCalls();
+// After a host service (or a window procedure) returned: the engine calls
+// that were entered since `before` and never returned raised, whoever
+// stopped the raise; noted for the enclosing guarded engine call.
+void NoteRaisedEngineCalls(unsigned before);
+// A call nested in a guarded one raised (the engine process says so).
+void NoteEngineRaiseInsideGuard();
+// The guarded engine call: false when it raised, or a call nested in it did.
+bool CallEngineGuarded(void (*call)(void* context), void* context) noexcept;
+
 // Whether the engine entry now being entered was called inside CallGuarded
 // (not from a call nested in it); the mark is cleared by reading it. A proxy
 // of an engine running elsewhere raises what that engine raised only then.
@@ -21,4 +45,9 @@ template <typename Function>
 bool CallGuarded(Function&& function) noexcept {
     return CallGuarded([](void* context) { (*static_cast<Function*>(context))(); },
                        const_cast<void*>(static_cast<const void*>(&function)));
+}
+template <typename Function>
+bool CallEngineGuarded(Function&& function) noexcept {
+    return CallEngineGuarded([](void* context) { (*static_cast<Function*>(context))(); },
+                             const_cast<void*>(static_cast<const void*>(&function)));
 }

@@ -7,6 +7,8 @@
 // its EngineFunctions entry with the record first and returns the result.
 #pragma once
 
+#include <type_traits>
+
 #include "EngineContract.h"
 #include "EngineGuard.h"
 
@@ -173,7 +175,7 @@ protected:
     template <typename... Args>
     bool CallGuardedEntry(int index, Args... args) {
         ++engineCallDepth;
-        bool returned = CallGuarded([&] { Uncounted<int32_t>(index, args...); });
+        bool returned = CallEngineGuarded([&] { Uncounted<int32_t>(index, args...); });
         EndEngineCall();
         return returned;
     }
@@ -193,7 +195,15 @@ private:
     template <typename Result, typename... Args>
     Result Uncounted(int index, Args... args) {
         using Entry = Result(ENGINE_CDECL*)(InstanceRecord*, Args...);
-        return EntryAs<Entry>(engineFunctions->entries[index])(instanceRecord, args...);
+        EnteringEngine();
+        if constexpr (std::is_void_v<Result>) {
+            EntryAs<Entry>(engineFunctions->entries[index])(instanceRecord, args...);
+            ReturnedFromEngine();
+        } else {
+            Result result = EntryAs<Entry>(engineFunctions->entries[index])(instanceRecord, args...);
+            ReturnedFromEngine();
+            return result;
+        }
     }
 
     // The last thing a call does: the hook may delete this object.

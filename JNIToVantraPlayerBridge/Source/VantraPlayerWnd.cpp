@@ -274,6 +274,20 @@ void CPlayerWnd::OnPaint() {
     EndPaint(GetSafeHwnd(), &paint);
 }
 
+// No exception leaves a window procedure (the system's frames lie beyond);
+// one an engine call raised in a message it got inside a guarded engine call
+// (a paint the engine asked for) is that call's to report.
+LRESULT CPlayerWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    unsigned unreturned = UnreturnedEngineCalls();
+    LRESULT result = 0;
+    try {
+        result = CWnd::WindowProc(message, wParam, lParam);
+    } catch (...) {
+    }
+    NoteRaisedEngineCalls(unreturned);
+    return result;
+}
+
 void CPlayerWnd::DrawArea(const AreaRect& area) {
     if (!instanceRecord) return;
     Call<int32_t>(kPaintArea, area.ymin, area.xmin, area.ymax, area.xmax);

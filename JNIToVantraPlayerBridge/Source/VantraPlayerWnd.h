@@ -85,6 +85,7 @@ public:
     const MessageMap* GetMessageMap() const override;
 
 protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     bool CanDeleteNow() const override { return MessageDepth() == 0 && EngineCallDepth() == 0; }
     void OnEngineCallsReturned() override;

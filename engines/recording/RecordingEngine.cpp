@@ -202,6 +202,12 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         }).detach();
         return;
     }
+    if (behaviour.serviceCall == kServiceCallPaintNow) {
+        EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 10, 10);
+        EntryAs<service::FlushPainting>(services->entries[kServiceFlushPainting])(record, 0, 0);
+        state.lastStatus = 1;
+        return;
+    }
     if (behaviour.serviceCall == kServiceCallWithoutRecord) record = nullptr;
     if (behaviour.serviceCall == kServiceCallInvalidate) {
         state.lastStatus = EntryAs<service::FourWords>(services->entries[kServiceInvalidateArea])(record, 0, 0, 1, 1);

@@ -57,6 +57,7 @@ enum RecordingServiceCall : int32_t {
     kSetArrowCursor = 6,            // not a service: SetCursor of the system's arrow
     kSendToHostWindow = 7,          // SendMessageW(WM_NULL) to the window GetWindowHandle gives; status 1 once answered
     kAskToKillScriptFromAThread = 8,  // from a thread of its own, after the entry returned; status -1 until answered
+    kServiceCallPaintNow = 9,         // InvalidateArea {0, 0, 10, 10}, then FlushPainting: a paint inside the entry
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

@@ -382,3 +382,27 @@ TEST_F(HostWindow, AskingToKillTheScriptFromTheEnginesOwnThreadAsksTheUser) {
 #endif
     EXPECT_NE(window->GetInstanceRecord(), nullptr);
 }
+
+// A fault in a paint the engine asked for inside DoPlay is DoPlay's: its
+// guard reports that the engine raised, and the window and engine go on.
+TEST_F(HostWindow, AFaultInAPaintInsideDoPlayIsReportedByDoPlay) {
+#if defined(_WIN32) && !defined(_WIN64)
+    // There a structured exception skips the destructors of the host's frames
+    // it unwinds (the window's message and call counts among them): a fault
+    // in a nested paint leaves the window unable to go.
+    if (!EngineInItsOwnProcess()) GTEST_SKIP() << "a structured exception unwinds the host's frames uncleaned";
+#endif
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    engine->setServiceCall(kDoPlay, kServiceCallPaintNow, "");
+    engine->setRaise(kPaintArea, kRaiseAccessViolation);
+    EXPECT_FALSE(window->DoPlay()) << "the engine raised";
+    engine->setRaise(kPaintArea, kRaiseNothing);
+    engine->setServiceCall(kDoPlay, kServiceCallNothing, "");
+    EXPECT_NE(window->GetInstanceRecord(), nullptr);
+    EXPECT_TRUE(window->DoPlay());
+    InvalidateRect(window->GetSafeHwnd(), nullptr, FALSE);
+    Pump();
+    EXPECT_FALSE(CallsOf(kPaintArea).empty());
+}
