@@ -40,7 +40,9 @@ HCURSOR UnsetCursorMark() {
 
 }  // namespace
 
-EngineHost::EngineHost(ChannelEnds ends, HANDLE library) : channel_(ends), library_(library) {}
+EngineHost::EngineHost(ChannelEnds ends, HANDLE library) : channel_(ends), library_(library) {
+    channel_.SetPeer(library_);
+}
 
 // The library bounds the engine's time; here waiting lasts as long as the library does.
 bool EngineHost::Await(ChannelFrame* frame, Dispatch dispatch) {

@@ -55,11 +55,16 @@ Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, Wa
         budget.Spend(now - since);
         if (budget.Exhausted()) return Waited::Overdue;
         if (dispatch == Dispatch::AllMessages) DispatchMessages(dispatch);  // what came before the wait
+        since = WaitClock::now();
+        if (!channel.BeginWait()) {  // bytes came meanwhile
+            spinUntil = since;
+            continue;
+        }
         HANDLE handles[2] = {channel.Arrival(), peer};
         DWORD count = peer ? 2 : 1;
         DWORD wakeMask = dispatch == Dispatch::AllMessages ? QS_ALLINPUT : QS_SENDMESSAGE;
-        since = WaitClock::now();
         DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, budget.LeftMs(), wakeMask);
+        channel.EndWait();
         budget.Spend(WaitClock::now() - since);
         if (woken == WAIT_OBJECT_0 + 1 && peer) return LastFrame(channel, frame);
         if (woken == WAIT_FAILED) return Waited::PeerEnded;

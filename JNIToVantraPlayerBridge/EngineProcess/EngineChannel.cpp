@@ -1,6 +1,7 @@
 #include "EngineChannel.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -8,7 +9,7 @@ constexpr DWORD kPipeBytes = 64 * 1024;
 constexpr size_t kPieceBytes = kPipeBytes / 2;
 
 void CloseAll(ChannelEnds& ends) {
-    for (HANDLE handle : {ends.read, ends.write, ends.arrived, ends.peerArrived}) {
+    for (HANDLE handle : {ends.read, ends.write, ends.arrived, ends.peerArrived, ends.rings}) {
         if (handle) CloseHandle(handle);
     }
     ends = ChannelEnds{};
@@ -22,10 +23,24 @@ HANDLE Duplicate(HANDLE handle) {
 
 }  // namespace
 
-ChannelPair::ChannelPair() {
-    if (!CreatePipe(&theirs_.read, &ours_.write, nullptr, kPipeBytes) ||
-        !CreatePipe(&ours_.read, &theirs_.write, nullptr, kPipeBytes))
-        return;
+ChannelTransport ChannelTransportFromEnvironment() {
+    char16_t value[16];
+    DWORD length = GetEnvironmentVariableW(AsWide(u"VANTRA_PLAYER_ENGINE_CHANNEL"), AsWide(value), 16);
+    return length > 0 && length < 16 && std::u16string(value, length) == u"pipes" ? ChannelTransport::Pipes
+                                                                                  : ChannelTransport::SharedMemory;
+}
+
+ChannelPair::ChannelPair(ChannelTransport transport) {
+    theirs_.side = 1;
+    if (transport == ChannelTransport::Pipes) {
+        if (!CreatePipe(&theirs_.read, &ours_.write, nullptr, kPipeBytes) ||
+            !CreatePipe(&ours_.read, &theirs_.write, nullptr, kPipeBytes))
+            return;
+    } else {
+        ours_.rings = SharedRings::CreateSection();
+        if (!ours_.rings) return;
+        theirs_.rings = Duplicate(ours_.rings);
+    }
     ours_.arrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     theirs_.arrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (ours_.arrived && theirs_.arrived) {
@@ -41,27 +56,32 @@ ChannelPair::~ChannelPair() {
 
 bool ChannelPair::Made() const {
     for (const ChannelEnds* ends : {&ours_, &theirs_}) {
-        if (!ends->read || !ends->write || !ends->arrived || !ends->peerArrived) return false;
+        bool transport = ends->rings || (ends->read && ends->write);
+        if (!transport || !ends->arrived || !ends->peerArrived) return false;
     }
     return true;
 }
 
 void ChannelPair::CloseTheirs() { CloseAll(theirs_); }
 
-EngineChannel::EngineChannel(ChannelEnds ends) : ends_(ends) {}
+EngineChannel::EngineChannel(ChannelEnds ends) : ends_(ends) {
+    if (ends_.rings) {
+        rings_ = std::make_unique<SharedRings>(ends_.rings, ends_.side);
+        ends_.rings = nullptr;  // the rings own it
+        if (!rings_->Mapped()) End();
+    }
+}
 
 EngineChannel::~EngineChannel() { Close(); }
 
 void EngineChannel::Close() {
     ended_ = true;
-    if (ends_.write) {
-        CloseHandle(ends_.write);
-        if (ends_.peerArrived) SetEvent(ends_.peerArrived);  // the other side wakes to see the end
-    }
-    for (HANDLE handle : {ends_.read, ends_.arrived, ends_.peerArrived}) {
-        if (handle) CloseHandle(handle);
-    }
-    ends_ = ChannelEnds{};
+    bool open = rings_ || ends_.write;
+    if (rings_) rings_->Close();
+    if (ends_.write) CloseHandle(std::exchange(ends_.write, nullptr));
+    if (open && ends_.peerArrived) SetEvent(ends_.peerArrived);  // the other side wakes to see the end
+    CloseAll(ends_);
+    rings_.reset();
 }
 
 bool EngineChannel::End() {
@@ -73,9 +93,18 @@ bool EngineChannel::Send(const ChannelFrame& frame) {
     if (ended_) return false;
     std::vector<uint8_t> bytes = frame.Encode();
     if (bytes.empty()) return false;  // a frame that cannot be sent leaves the channel as it is
-    // In pieces no larger than the pipe holds, each announced: the other side
-    // reads only what it was told of, so a piece that waited for room is
-    // still announced once the reader has made room.
+    return SendBytes(bytes);
+}
+
+bool EngineChannel::SendBytes(const std::vector<uint8_t>& bytes) {
+    if (ended_) return false;
+    return rings_ ? WriteToRings(bytes) : WriteToPipe(bytes);
+}
+
+// In pieces no larger than the pipe holds, each announced: the other side
+// reads only what it was told of, so a piece that waited for room is still
+// announced once the reader has made room.
+bool EngineChannel::WriteToPipe(const std::vector<uint8_t>& bytes) {
     for (size_t at = 0; at < bytes.size(); at += kPieceBytes) {
         DWORD piece = static_cast<DWORD>(std::min(bytes.size() - at, kPieceBytes));
         DWORD written = 0;
@@ -87,9 +116,44 @@ bool EngineChannel::Send(const ChannelFrame& frame) {
     return true;
 }
 
+// A frame larger than the room left waits for the reader, which the event
+// woke, to make room; it gives up when the other side has ended or closed.
+bool EngineChannel::WriteToRings(const std::vector<uint8_t>& bytes) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        long written = rings_->Write(bytes.data() + at, bytes.size() - at);
+        if (written < 0) return End();
+        at += static_cast<size_t>(written);
+        if (written > 0 && rings_->ReaderWaits() && !SetEvent(ends_.peerArrived)) return End();
+        if (at == bytes.size()) break;
+        if (rings_->PeerClosed()) return End();
+        if (written == 0) {
+            if (peer_ ? WaitForSingleObject(peer_, 1) == WAIT_OBJECT_0 : (Sleep(1), false)) return End();
+        }
+    }
+    return true;
+}
+
 // Reads only what the pipe holds, so that a read never blocks: the far end's
 // writer may be another process than the peer (a leaked handle), and the
 // peer's end is seen from its process handle, not from the pipe.
+long EngineChannel::TakeFromPipe() {
+    DWORD available = 0;
+    if (!PeekNamedPipe(ends_.read, nullptr, 0, nullptr, &available, nullptr)) return -1;
+    if (available == 0) return 0;
+    uint8_t buffer[64 * 1024];
+    DWORD read = 0;
+    DWORD wanted = std::min<DWORD>(available, sizeof buffer);
+    if (!ReadFile(ends_.read, buffer, wanted, &read, nullptr) || read == 0) return -1;
+    reader_.Feed(buffer, read);
+    return static_cast<long>(read);
+}
+
+long EngineChannel::TakeFromRings() {
+    long taken = rings_->ReadInto(reader_);
+    return taken == 0 && rings_->PeerClosed() ? -1 : taken;
+}
+
 EngineChannel::Polled EngineChannel::Poll(ChannelFrame* frame) {
     while (!ended_) {
         switch (reader_.Next(frame)) {
@@ -97,15 +161,22 @@ EngineChannel::Polled EngineChannel::Poll(ChannelFrame* frame) {
             case ChannelFrame::Decoded::Malformed: End(); return Polled::Ended;
             case ChannelFrame::Decoded::Incomplete: break;
         }
-        DWORD available = 0;
-        if (!PeekNamedPipe(ends_.read, nullptr, 0, nullptr, &available, nullptr)) break;
-        if (available == 0) return Polled::Nothing;
-        uint8_t buffer[64 * 1024];
-        DWORD read = 0;
-        DWORD wanted = std::min<DWORD>(available, sizeof buffer);
-        if (!ReadFile(ends_.read, buffer, wanted, &read, nullptr) || read == 0) break;
-        reader_.Feed(buffer, read);
+        long taken = rings_ ? TakeFromRings() : TakeFromPipe();
+        if (taken < 0) break;
+        if (taken == 0) return Polled::Nothing;
     }
     End();
     return Polled::Ended;
+}
+
+bool EngineChannel::BeginWait() {
+    if (!rings_) return true;  // a pipe's writer always sets the event
+    rings_->SetWaiting(true);
+    if (rings_->Empty() && !rings_->PeerClosed()) return true;
+    rings_->SetWaiting(false);
+    return false;
+}
+
+void EngineChannel::EndWait() {
+    if (rings_) rings_->SetWaiting(false);
 }

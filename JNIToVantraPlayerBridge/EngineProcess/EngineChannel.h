@@ -1,32 +1,42 @@
-// One end of the channel between the library and its engine process: frames
-// written to one pipe and read from another. Each side signals an event of
-// the other's after every write, so that a waiting side wakes for a frame
-// without blocking in a read (ChannelWait waits). A failed write or read (the
-// other side is gone) or a malformed frame ends the channel for good.
+// One end of the channel between the library and its engine process. Two
+// transports carry the same frames: two rings in memory both processes map
+// (the default), or two pipes (VANTRA_PLAYER_ENGINE_CHANNEL=pipes, kept to
+// compare). Each side sets an event of the other's when it has written and
+// the other may sleep, so that a waiting side wakes for a frame without
+// blocking in a read (ChannelWait waits). A failed write or read (the other
+// side is gone), broken counters or a malformed frame end the channel for good.
 #pragma once
 
 #include <Platform.h>
 
+#include <memory>
 #include <utility>
 
 #include "ChannelFrame.h"
+#include "SharedRings.h"
 
-// The four handles of one side: its pipe ends, the event the other side sets
-// when it has written, and the other side's such event.
+// The handles of one side: its pipe ends or the rings' mapping, the event
+// the other side sets when it has written, and the other side's such event.
 struct ChannelEnds {
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     HANDLE arrived = nullptr;
     HANDLE peerArrived = nullptr;
+    HANDLE rings = nullptr;
+    int side = 0;  // the library's 0, the engine process's 1
 };
+
+enum class ChannelTransport { SharedMemory, Pipes };
+// What VANTRA_PLAYER_ENGINE_CHANNEL asks for ("pipes"), shared memory otherwise.
+ChannelTransport ChannelTransportFromEnvironment();
 
 // A new channel's handles, both sides', none inheritable: the other side's
 // are made inheritable only for the moment its process starts. Its handles
-// to the two events are this process's too (an event has no ends), so they
-// stay here after it has started.
+// to the events and the mapping are this process's too (they have no ends),
+// so they stay here after it has started.
 class ChannelPair {
 public:
-    ChannelPair();
+    explicit ChannelPair(ChannelTransport transport = ChannelTransport::SharedMemory);
     ~ChannelPair();
     ChannelPair(const ChannelPair&) = delete;
     ChannelPair& operator=(const ChannelPair&) = delete;
@@ -48,20 +58,36 @@ public:
     EngineChannel(const EngineChannel&) = delete;
     EngineChannel& operator=(const EngineChannel&) = delete;
 
+    // The other side's process: a writer waiting for room in a full ring
+    // gives up when it has ended.
+    void SetPeer(HANDLE process) { peer_ = process; }
     bool Send(const ChannelFrame& frame);
+    // Bytes as they are, frame or not (a peer that breaks the protocol does so).
+    bool SendBytes(const std::vector<uint8_t>& bytes);
     enum class Polled { Frame, Nothing, Ended };
     // Takes the next frame if all of it is there; never blocks.
     Polled Poll(ChannelFrame* frame);
-    // Set by the other side after each write (and when it closes its end).
+    // Set by the other side when it has written (and when it closes its end).
     HANDLE Arrival() const { return ends_.arrived; }
+    // Before a system wait: false when bytes came meanwhile (look again);
+    // true when the other side now sets Arrival() for the next ones.
+    bool BeginWait();
+    void EndWait();
     bool Ended() const { return ended_; }
     // Ends the channel now, closing the handles: the other side sees it end.
     void Close();
 
 private:
     bool End();
+    bool WriteToPipe(const std::vector<uint8_t>& bytes);
+    bool WriteToRings(const std::vector<uint8_t>& bytes);
+    // The bytes moved into the reader; -1 once the other side is gone or broke the transport.
+    long TakeFromPipe();
+    long TakeFromRings();
 
     ChannelEnds ends_;
+    std::unique_ptr<SharedRings> rings_;
+    HANDLE peer_ = nullptr;
     FrameReader reader_;
     bool ended_ = false;
 };

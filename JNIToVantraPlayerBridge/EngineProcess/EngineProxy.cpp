@@ -240,10 +240,13 @@ std::u16string Decimal(int64_t value) {
 bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, const ChannelEnds& theirs,
                       PROCESS_INFORMATION* started) {
     std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
-    for (HANDLE handle : {theirs.read, theirs.write, theirs.arrived, theirs.peerArrived})
-        line += u" " + Decimal(HandleWord(handle));
+    std::vector<HANDLE> handles;
+    for (HANDLE handle : {theirs.read, theirs.write, theirs.arrived, theirs.peerArrived, theirs.rings}) {
+        line += u" " + Decimal(HandleWord(handle));  // 0 for none
+        if (handle) handles.push_back(handle);
+    }
     line += u" " + Decimal(GetCurrentProcessId());
-    InheritedHandles inherited({theirs.read, theirs.write, theirs.arrived, theirs.peerArrived});
+    InheritedHandles inherited(handles);
     if (!inherited.List()) return false;
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
@@ -276,7 +279,7 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
 
 std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& program, const std::u16string& enginePath,
                                                        const HostServices& services, std::u16string* reason) {
-    ChannelPair pipes;
+    ChannelPair pipes(ChannelTransportFromEnvironment());
     if (!pipes.Made()) {
         *reason = u"no channel to its engine process";
         return nullptr;
@@ -295,7 +298,9 @@ std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& pro
 }
 
 EngineProxy::EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services)
-    : process_(process), job_(job), channel_(ends), services_(services), limits_(EngineTimeLimitsFromEnvironment()) {}
+    : process_(process), job_(job), channel_(ends), services_(services), limits_(EngineTimeLimitsFromEnvironment()) {
+    channel_.SetPeer(process_);
+}
 
 EngineProxy::~EngineProxy() {
     channel_.Close();

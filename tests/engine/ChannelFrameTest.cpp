@@ -171,16 +171,12 @@ struct FacingChannels {
     FacingChannels() {
         ChannelPair pair;
         created = pair.Made();
-        rawToLibrary = pair.Theirs().write;
-        arrivedAtLibrary = pair.Theirs().peerArrived;
         engine = std::make_unique<EngineChannel>(pair.TakeTheirs());
         library = std::make_unique<EngineChannel>(pair.TakeOurs());
     }
     bool created = false;
     std::unique_ptr<EngineChannel> library;
     std::unique_ptr<EngineChannel> engine;
-    HANDLE rawToLibrary = nullptr;      // the engine side's writing end, for bytes that are no frame
-    HANDLE arrivedAtLibrary = nullptr;  // and the event it sets after writing
 };
 
 Waited Receive(EngineChannel& channel, ChannelFrame* frame, Milliseconds allowed = Milliseconds(5000),
@@ -228,9 +224,7 @@ TEST(EngineChannel, BytesThatAreNoFrameEndTheChannel) {
     FacingChannels pair;
     ASSERT_TRUE(pair.created);
     const char garbage[] = "\x10\x00\x00\x00garbage!garbage!";  // a size below the header's
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(pair.rawToLibrary, garbage, sizeof garbage - 1, &written, nullptr));
-    ASSERT_TRUE(SetEvent(pair.arrivedAtLibrary));
+    ASSERT_TRUE(pair.engine->SendBytes(std::vector<uint8_t>(garbage, garbage + sizeof garbage - 1)));
     ChannelFrame received;
     EXPECT_EQ(Receive(*pair.library, &received), Waited::PeerEnded);
     EXPECT_TRUE(pair.library->Ended());

@@ -64,9 +64,7 @@ int Run(const std::string& fault, ChannelEnds ends) {
     while (Receive(channel, &call)) {
         if (fault == "garbage") {
             static const char garbage[] = "\xff\xff\xff\x7f no frame";
-            DWORD written = 0;
-            WriteFile(ends.write, garbage, sizeof garbage, &written, nullptr);
-            SetEvent(ends.peerArrived);
+            channel.SendBytes(std::vector<uint8_t>(garbage, garbage + sizeof garbage));
         } else if (!channel.Send(Fault(fault, call))) {
             return 2;
         }
@@ -78,15 +76,17 @@ int Run(const std::string& fault, ChannelEnds ends) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 7) return 2;
+    if (argc != 8) return 2;
     std::string fault = Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[1]));
     return Run(fault, ChannelEnds{WordHandle<HANDLE>(_wtoi(argv[2])), WordHandle<HANDLE>(_wtoi(argv[3])),
-                                  WordHandle<HANDLE>(_wtoi(argv[4])), WordHandle<HANDLE>(_wtoi(argv[5]))});
+                                  WordHandle<HANDLE>(_wtoi(argv[4])), WordHandle<HANDLE>(_wtoi(argv[5])),
+                                  WordHandle<HANDLE>(_wtoi(argv[6])), 1});
 }
 #else
 int main(int argc, char** argv) {
-    if (argc != 7) return 2;
+    if (argc != 8) return 2;
     return Run(argv[1], ChannelEnds{WordHandle<HANDLE>(std::atoi(argv[2])), WordHandle<HANDLE>(std::atoi(argv[3])),
-                                    WordHandle<HANDLE>(std::atoi(argv[4])), WordHandle<HANDLE>(std::atoi(argv[5]))});
+                                    WordHandle<HANDLE>(std::atoi(argv[4])), WordHandle<HANDLE>(std::atoi(argv[5])),
+                                    WordHandle<HANDLE>(std::atoi(argv[6])), 1});
 }
 #endif

@@ -79,8 +79,8 @@ public:
         if (!pair.Made()) return;
         const ChannelEnds& host = pair.Theirs();
         std::string numbers;
-        for (HANDLE handle : {host.read, host.write, host.arrived, host.peerArrived}) {
-            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        for (HANDLE handle : {host.read, host.write, host.arrived, host.peerArrived, host.rings}) {
+            if (handle) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
             numbers += " " + std::to_string(HandleWord(handle));
         }
         numbers += " " + std::to_string(GetCurrentProcessId());

@@ -61,14 +61,18 @@ constexpr uintptr_t kDescriptorTag = 0x7E000000;
 
 HANDLE DescriptorHandle(int fd) { return reinterpret_cast<HANDLE>(kDescriptorTag | static_cast<uintptr_t>(fd)); }
 
-bool IsEventDescriptor(int fd) {
-    char target[64] = {};
+// What an inherited descriptor is: an eventfd, a memfd (a section) or a socket (a pipe end).
+KernelObject::Kind KindOfDescriptor(int fd) {
+    char target[128] = {};
     std::string link = "/proc/self/fd/" + std::to_string(fd);
     ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
-    return length > 0 && std::string(target, static_cast<size_t>(length)).find("eventfd") != std::string::npos;
+    std::string name(target, length > 0 ? static_cast<size_t>(length) : 0);
+    if (name.find("eventfd") != std::string::npos) return KernelObject::Kind::Event;
+    if (name.find("/memfd:") == 0) return KernelObject::Kind::Section;
+    return KernelObject::Kind::PipeEnd;
 }
 
-// The pipe ends and events a parent let this process inherit (CreateProcessW
+// The pipe ends, events and sections a parent let this process inherit (CreateProcessW
 // names their descriptors in the environment), under the handles they had there.
 void AdoptInheritedDescriptors(std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& objects) {
     const char* list = std::getenv(kInheritedPipeEndsVariable);
@@ -80,8 +84,11 @@ void AdoptInheritedDescriptors(std::unordered_map<HANDLE, std::shared_ptr<Kernel
         if (fd <= 2 || fcntl(fd, F_GETFD) < 0) continue;
         fcntl(fd, F_SETFD, FD_CLOEXEC);  // inherited further only when asked again
         auto object = std::make_shared<KernelObject>();
-        object->kind = IsEventDescriptor(fd) ? KernelObject::Kind::Event : KernelObject::Kind::PipeEnd;
+        object->kind = KindOfDescriptor(fd);
         object->fd = fd;
+        struct stat status {};
+        if (object->kind == KernelObject::Kind::Section && fstat(fd, &status) == 0)
+            object->size = static_cast<uint64_t>(status.st_size);
         object->inheritable = true;
         objects[DescriptorHandle(fd)] = std::move(object);
     }
@@ -198,6 +205,6 @@ extern "C" BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targ
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    *target = copy->kind == KernelObject::Kind::Event ? b.AddDescriptorObject(copy) : b.AddKernelObject(copy);
+    *target = b.AddDescriptorObject(copy);
     return TRUE;
 }

@@ -64,16 +64,19 @@ DWORD ExitCodeOf(int status, const KernelObject& process) {
     return 1;
 }
 
-// The descriptor of an inheritable pipe end or event.
+// The descriptor of an inheritable pipe end, event or section.
 int DescriptorOf(HANDLE handle) {
     Backend& b = Backend::Get();
-    std::shared_ptr<KernelObject> object = b.FindKernelObject(handle, KernelObject::Kind::PipeEnd);
-    if (!object) object = b.FindKernelObject(handle, KernelObject::Kind::Event);
+    std::shared_ptr<KernelObject> object;
+    for (KernelObject::Kind kind :
+         {KernelObject::Kind::PipeEnd, KernelObject::Kind::Event, KernelObject::Kind::Section}) {
+        if (!object) object = b.FindKernelObject(handle, kind);
+    }
     return object && object->inheritable ? object->fd : -1;
 }
 
 // The descriptors the child inherits: those of the handle list when one is
-// given (each an inheritable pipe end or event), else every inheritable one.
+// given (each an inheritable pipe end, event or section), else every inheritable one.
 // False when the list names something else.
 bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>* descriptors) {
     const LPPROC_THREAD_ATTRIBUTE_LIST list =
@@ -89,8 +92,9 @@ bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>*
     Backend& b = Backend::Get();
     std::lock_guard<std::mutex> lock(b.kernelMutex);
     for (const auto& entry : b.kernelObjects) {
-        bool descriptor =
-            entry.second->kind == KernelObject::Kind::PipeEnd || entry.second->kind == KernelObject::Kind::Event;
+        bool descriptor = entry.second->kind == KernelObject::Kind::PipeEnd ||
+                          entry.second->kind == KernelObject::Kind::Event ||
+                          entry.second->kind == KernelObject::Kind::Section;
         if (descriptor && entry.second->inheritable && entry.second->fd > 2) descriptors->push_back(entry.second->fd);
     }
     return true;

@@ -53,7 +53,7 @@ extern "C" HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES attribut
         return nullptr;
     }
     section->size = size;
-    return Backend::Get().AddKernelObject(section);
+    return Backend::Get().AddDescriptorObject(section);  // inheritable through a handle list
 }
 
 extern "C" LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes) {
