@@ -97,16 +97,15 @@ void AddRemoteFigures(ResultTable& table, const RemoteFigures& remote, const Rem
                "in process: " + PerFrame(host) + "; pipes: " + PerFrame(pipes.fill), host / remote.fill, ">= 0.8",
                host / remote.fill >= 0.8});
     table.Add({"the same repaint, engine does not fill", PerFrame(remote.share),
-               "in process: " + PerFrame(share) + "; pipes: " + PerFrame(pipes.share), share / remote.share,
-               ">= 0.8", share / remote.share >= 0.8});
+               "in process: " + PerFrame(share) + "; pipes: " + PerFrame(pipes.share), share / remote.share, ">= 0.8",
+               share / remote.share >= 0.8});
     table.Add({"an engine call's round trip (DoPlay) under Wine", ResultTable::Format(remote.call / 1000, "us"),
                "pipes: " + ResultTable::Format(pipes.call / 1000, "us"), remote.call / pipes.call, "<= 10 us",
                remote.call <= 10e3});
 }
 
 // The same window over both transports.
-bool MeasureBothTransports(HWND parent, const std::u16string& folderText, RemoteFigures* shared,
-                           RemoteFigures* pipes) {
+bool MeasureBothTransports(HWND parent, const std::u16string& folderText, RemoteFigures* shared, RemoteFigures* pipes) {
     SetEnvironmentVariableW(L"VANTRA_PLAYER_ENGINE_CHANNEL", L"pipes");
     bool measured = MeasureEngineProcess(parent, folderText, pipes);
     SetEnvironmentVariableW(L"VANTRA_PLAYER_ENGINE_CHANNEL", nullptr);

@@ -65,6 +65,17 @@ int Run(const std::string& fault, ChannelEnds ends) {
         if (fault == "garbage") {
             static const char garbage[] = "\xff\xff\xff\x7f no frame";
             channel.SendBytes(std::vector<uint8_t>(garbage, garbage + sizeof garbage));
+        } else if (fault == "half-then-exit") {  // dies in the middle of writing
+            std::vector<uint8_t> answer = Fault("none", call).Encode();
+            answer.resize(answer.size() / 2);
+            channel.SendBytes(answer);
+            ExitProcess(0);
+        } else if (fault == "broken-counter") {  // the library's ring's written count: more than a ring
+            if (!ends.rings) return 2;
+            auto* counters = static_cast<uint32_t*>(MapViewOfFile(ends.rings, FILE_MAP_WRITE, 0, 0, 4096));
+            if (!counters) return 2;
+            counters[192 / 4] += 3u << 20;
+            SetEvent(ends.peerArrived);
         } else if (!channel.Send(Fault(fault, call))) {
             return 2;
         }
