@@ -27,7 +27,7 @@ public class VantraPlayerWidget {
     }
 
     static {
-        System.loadLibrary("JNIToVantraPlayerBridge");
+        NativeLoader.load();
         initIDs();
     }
 
