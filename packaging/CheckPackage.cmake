@@ -1,6 +1,7 @@
 # Unpacks the release zip into a new folder and checks it: exactly the files a
-# release holds, every sum in SHA256SUMS right, and its 32-bit DLL the very
-# file the product checks and the 32-bit runs tested.
+# release holds, every sum in SHA256SUMS right, the widget's jar carrying the
+# same natives, listed with their sums, and its 32-bit DLL the very file the
+# product checks and the 32-bit runs tested.
 # Usage: cmake -DZIP=... -DTESTED_DLL=build/win32/.../JNIToVantraPlayerBridge.dll -DINTO=folder -P CheckPackage.cmake
 file(REMOVE_RECURSE "${INTO}")
 file(MAKE_DIRECTORY "${INTO}")
@@ -51,6 +52,34 @@ list(SORT summed)
 if(NOT summed STREQUAL expected)
   message(FATAL_ERROR "SHA256SUMS covers:\n${summed}\nnot:\n${expected}")
 endif()
+
+# The jar carries the very DLLs and engine processes the zip holds, each
+# listed with its sum for the loader.
+set(jar_tree "${INTO}/jar")
+file(MAKE_DIRECTORY "${jar_tree}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${root}/java/vantra-player-widget.jar"
+                WORKING_DIRECTORY "${jar_tree}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot unpack the widget's jar")
+endif()
+foreach(platform windows-x86 windows-x64)
+  set(other VantraPlayerEngineHost64.exe)
+  if(platform STREQUAL "windows-x64")
+    set(other VantraPlayerEngineHost32.exe)
+  endif()
+  file(READ "${jar_tree}/natives/${platform}/files.sha256" listed)
+  foreach(name JNIToVantraPlayerBridge.dll VantraPlayerEngineHost.exe ${other})
+    file(SHA256 "${jar_tree}/natives/${platform}/${name}" carried)
+    file(SHA256 "${root}/${platform}/${name}" zipped)
+    if(NOT carried STREQUAL zipped)
+      message(FATAL_ERROR "the jar's ${platform}/${name} is not the package's")
+    endif()
+    string(FIND "${listed}" "${carried}  ${name}\n" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "the jar's list for ${platform} does not give ${name} its sum")
+    endif()
+  endforeach()
+endforeach()
 
 file(SHA256 "${root}/windows-x86/JNIToVantraPlayerBridge.dll" shipped)
 file(SHA256 "${TESTED_DLL}" tested)
