@@ -1,0 +1,53 @@
+package com.ostrel.quillbench.jar;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import com.ostrel.quillbench.SWTVantraPlayer.VantraPlayerWidget;
+import com.ostrel.quillbench.headless.HeadlessWin32;
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.util.List;
+import org.junit.jupiter.api.Test;
+
+/**
+ * The widget class in a JVM that finds its library where the run says (vp.expectedLibrary: the
+ * folder it must come from; the jar's copy lands in the cache under XDG_CACHE_HOME), and a widget
+ * that plays the sample movie.
+ */
+class WidgetFromTheJarTest {
+    @Test
+    void theWidgetLoadsItsLibraryFromWhereItShouldAndPlaysTheSampleMovie() throws IOException {
+        VantraPlayerWidget widget = new VantraPlayerWidget(new VantraPlayerWidget.Listener() {});
+        String loaded = loadedLibrary();
+        Path expected = Paths.get(System.getProperty("vp.expectedLibrary")).toRealPath();
+        assertTrue(Paths.get(loaded).startsWith(expected), "loaded " + loaded + ", not from " + expected);
+
+        long parent = HeadlessWin32.createTopLevelWindow(0, 0, 400, 300);
+        long window = widget.create(parent, "/" + System.getProperty("vp.engines") + "/sample/");
+        assertNotEquals(0, window);
+        String movie = System.getProperty("vp.samples") + "/follow.json";
+        assertTrue(VantraPlayerWidget.VPP_LoadMovie(window, 0, "file://" + movie, false));
+        int[] size = new int[2];
+        VantraPlayerWidget.computeVantraPlayerHostWindowSize(window, size);
+        assertNotEquals(0, size[0]);
+        assertTrue(VantraPlayerWidget.VPP_DoPlay(window));
+        VantraPlayerWidget.VPP_SetVariable(window, "clicks", "41");
+        assertEquals("41", VantraPlayerWidget.VPP_GetVariable(window, "clicks"));
+        widget.destroy();
+        HeadlessWin32.reset();
+    }
+
+    /** The file the bridge library was mapped from, as the process's map lists it. */
+    private static String loadedLibrary() throws IOException {
+        List<String> maps = Files.readAllLines(Paths.get("/proc/self/maps"));
+        for (String line : maps) {
+            int at = line.indexOf('/');
+            if (at >= 0 && line.endsWith("libJNIToVantraPlayerBridge.so")) return line.substring(at);
+        }
+        return "(not mapped)";
+    }
+}
