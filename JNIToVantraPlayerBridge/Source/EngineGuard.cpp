@@ -169,12 +169,12 @@ void EnteringEngine() { ++Calls().entered; }
 
 void ReturnedFromEngine() { ++Calls().returned; }
 
-unsigned UnreturnedEngineCalls() { return Calls().entered - Calls().returned; }
+RaisesStoppedHere::RaisesStoppedHere() : unreturned_(Calls().entered - Calls().returned) {}
 
-void NoteRaisedEngineCalls(unsigned before) {
+RaisesStoppedHere::~RaisesStoppedHere() {
     EngineCalls& calls = Calls();
-    if (calls.entered - calls.returned == before) return;
-    calls.returned = calls.entered - before;  // they never will
+    if (calls.entered - calls.returned == unreturned_) return;
+    calls.returned = calls.entered - unreturned_;  // they never will
     NoteEngineRaiseInsideGuard();
 }
 

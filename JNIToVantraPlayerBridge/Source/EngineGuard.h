@@ -11,27 +11,31 @@
 // structured exception left it. The engine's frames are unwound.
 bool CallGuarded(void (*call)(void* context), void* context) noexcept;
 
-// An engine call nested in a guarded one raised, and the host went on (a
-// host service swallows what leaves the host's code, so as never to throw
-// into the engine): the guarded call then reports it did not return, as if
-// the raise had reached its guard. Nothing outside guarded calls.
-void NoteEngineRaiseInsideGuard();
-
 // Engine calls nested in a guarded one (a paint the engine asks for inside
 // DoPlay): a raise the host must stop on its way (a host service never lets
 // anything reach the engine's frames) is still the guarded call's to report,
 // as if it had reached its guard. Every engine call is counted in and out;
-// a host service that stops a raise notes the engine calls that did not
-// return, and a guarded engine call reports what was noted inside it.
+// code that stops raises holds a RaisesStoppedHere, which notes the engine
+// calls that did not return, and a guarded engine call reports what was
+// noted inside it. Nothing is noted outside guarded calls.
 void EnteringEngine();
 void ReturnedFromEngine();
-unsigned UnreturnedEngineCalls();
-// After a host service (or a window procedure) returned: the engine calls
-// that were entered since `before` and never returned raised, whoever
-// stopped the raise; noted for the enclosing guarded engine call.
-void NoteRaisedEngineCalls(unsigned before);
 // A call nested in a guarded one raised (the engine process says so).
 void NoteEngineRaiseInsideGuard();
+
+// Held across host code that stops every raise (a host service, a window
+// procedure): when it goes, the engine calls entered meanwhile that never
+// returned raised, whoever stopped the raise, the system included.
+class RaisesStoppedHere {
+public:
+    RaisesStoppedHere();
+    ~RaisesStoppedHere();
+    RaisesStoppedHere(const RaisesStoppedHere&) = delete;
+    RaisesStoppedHere& operator=(const RaisesStoppedHere&) = delete;
+
+private:
+    unsigned unreturned_;
+};
 // The guarded engine call: false when it raised, or a call nested in it did.
 bool CallEngineGuarded(void (*call)(void* context), void* context) noexcept;
 

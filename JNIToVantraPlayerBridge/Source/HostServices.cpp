@@ -18,14 +18,12 @@ template <typename Result, typename Slot>
 Result ForwardToOwner(InstanceRecord* record, Result nullRecord, Result nullOwner, Result failed, Slot slot) noexcept {
     if (!record) return nullRecord;
     if (!record->owner) return nullOwner;
-    unsigned unreturned = UnreturnedEngineCalls();
-    Result result = failed;
+    RaisesStoppedHere stopped;  // what an engine call inside raised is its guarded caller's
     try {
-        result = slot(*record->owner);
+        return slot(*record->owner);
     } catch (...) {
+        return failed;
     }
-    NoteRaisedEngineCalls(unreturned);  // what an engine call inside raised is its guarded caller's
-    return result;
 }
 
 void* ENGINE_CDECL Allocate(uint32_t size) { return AllocateEngineBlock(size); }
@@ -106,11 +104,10 @@ void ENGINE_CDECL ClearResultWord(InstanceRecord* record, int32_t, int32_t* resu
 void ENGINE_CDECL FlushPainting(InstanceRecord* record, int32_t, int32_t) {
     if (!record || !record->owner) return;
     PlayerInstance* owner = record->owner;
-    unsigned unreturned = UnreturnedEngineCalls();
     // Every exception is caught; one an engine call inside raised is its guarded caller's
     // (the system may have stopped it already: 64-bit Windows stops what leaves a window procedure).
+    RaisesStoppedHere stopped;
     CallGuarded([owner] { owner->FlushPainting(); });
-    NoteRaisedEngineCalls(unreturned);
 }
 
 int32_t ENGINE_CDECL CallFunction(InstanceRecord* record, const char* request, char** reply) {

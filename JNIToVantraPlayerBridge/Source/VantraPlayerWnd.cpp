@@ -278,14 +278,12 @@ void CPlayerWnd::OnPaint() {
 // one an engine call raised in a message it got inside a guarded engine call
 // (a paint the engine asked for) is that call's to report.
 LRESULT CPlayerWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    unsigned unreturned = UnreturnedEngineCalls();
-    LRESULT result = 0;
+    RaisesStoppedHere stopped;
     try {
-        result = CWnd::WindowProc(message, wParam, lParam);
+        return CWnd::WindowProc(message, wParam, lParam);
     } catch (...) {
+        return 0;
     }
-    NoteRaisedEngineCalls(unreturned);
-    return result;
 }
 
 void CPlayerWnd::DrawArea(const AreaRect& area) {
