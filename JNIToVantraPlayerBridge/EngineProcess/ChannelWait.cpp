@@ -92,16 +92,15 @@ EngineTimeLimits ParseEngineTimeLimits(const std::u16string& text, std::u16strin
 }
 
 EngineTimeLimits EngineTimeLimitsFromEnvironment() {
-    char16_t value[64];
-    DWORD length = GetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), AsWide(value), 64);
-    if (length == 0) return kDefaultEngineTimeLimits;
+    std::u16string value = EnvironmentValue(kEngineTimeLimitsVariable);
+    if (value.empty()) return kDefaultEngineTimeLimits;
     std::u16string complaint;
-    EngineTimeLimits limits =
-        length < 64 ? ParseEngineTimeLimits(std::u16string(value, length), &complaint) : kDefaultEngineTimeLimits;
-    if (length >= 64) complaint = u"too long";
+    EngineTimeLimits limits = ParseEngineTimeLimits(value, &complaint);
     if (!complaint.empty()) {
+        std::string defaults = std::to_string(limits.soft.count()) + " ms and " + std::to_string(limits.hard.count()) +
+                               " ms";  // the defaults, which an ignored value leaves
         std::u16string line = u"JNIToVantraPlayerBridge: " + std::u16string(kEngineTimeLimitsVariable) +
-                              u" is ignored (" + complaint + u"): the limits are 10 s and 45 s\n";
+                              u" is ignored (" + complaint + u"): the limits are " + Utf16FromUtf8(defaults) + u"\n";
         OutputDebugStringW(AsWide(line.c_str()));
     }
     return limits;

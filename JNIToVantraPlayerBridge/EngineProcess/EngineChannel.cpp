@@ -24,10 +24,8 @@ HANDLE Duplicate(HANDLE handle) {
 }  // namespace
 
 ChannelTransport ChannelTransportFromEnvironment() {
-    char16_t value[16];
-    DWORD length = GetEnvironmentVariableW(AsWide(u"VANTRA_PLAYER_ENGINE_CHANNEL"), AsWide(value), 16);
-    return length > 0 && length < 16 && std::u16string(value, length) == u"pipes" ? ChannelTransport::Pipes
-                                                                                  : ChannelTransport::SharedMemory;
+    return EnvironmentValue(u"VANTRA_PLAYER_ENGINE_CHANNEL") == u"pipes" ? ChannelTransport::Pipes
+                                                                         : ChannelTransport::SharedMemory;
 }
 
 ChannelPair::ChannelPair(ChannelTransport transport) {

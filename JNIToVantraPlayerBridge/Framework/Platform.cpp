@@ -24,3 +24,12 @@ HMODULE ModuleOfAddress(const void* address) {
                        static_cast<LPCWSTR>(address), &module);
     return module;
 }
+
+std::u16string EnvironmentValue(const char16_t* name) {
+    DWORD needed = GetEnvironmentVariableW(AsWide(name), nullptr, 0);
+    if (needed == 0) return std::u16string();
+    std::u16string value(needed, u'\0');
+    DWORD length = GetEnvironmentVariableW(AsWide(name), AsWide(&value[0]), needed);
+    value.resize(length < needed ? length : 0);
+    return value;
+}

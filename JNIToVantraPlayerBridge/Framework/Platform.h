@@ -36,6 +36,9 @@ Function ProcAddress(HMODULE module, const char* name) {
 // The module (DLL or shared library) that contains the given code.
 HMODULE ModuleOfAddress(const void* address);
 
+// An environment variable's value; empty when it is unset.
+std::u16string EnvironmentValue(const char16_t* name);
+
 // UTF-8 and UTF-16, through the system's conversions; malformed input gives
 // what they give for it.
 std::u16string Utf16FromUtf8(const std::string& text);

@@ -38,15 +38,6 @@ void ReportUnusableEngine(const std::u16string& path, const std::u16string& reas
 
 constexpr char16_t kEngineHostVariable[] = u"VANTRA_PLAYER_ENGINE_HOST";
 
-std::u16string EnvironmentValue(const char16_t* name) {
-    DWORD needed = GetEnvironmentVariableW(AsWide(name), nullptr, 0);
-    if (needed == 0) return std::u16string();
-    std::u16string value(needed, u'\0');
-    DWORD length = GetEnvironmentVariableW(AsWide(name), AsWide(&value[0]), needed);
-    value.resize(length < needed ? length : 0);
-    return value;
-}
-
 // An engine process when asked for, or when the engine was built for
 // another processor and cannot run in this process.
 bool RunsInOwnProcess(ModuleArchitecture engine) {
