@@ -32,6 +32,14 @@ enum class FrameKind : uint16_t {
     Notice = 6,   // engine process → library, outside any call: a host service served later
 };
 
+// Handles travel as one word: kernel and window handles fit in 32 bits, as
+// Windows keeps them for processes of both widths to share.
+inline int32_t HandleWord(const void* handle) { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
+template <typename Handle>
+Handle WordHandle(int32_t word) {
+    return reinterpret_cast<Handle>(static_cast<intptr_t>(word));
+}
+
 struct ChannelFrame {
     FrameKind kind = FrameKind::Hello;
     uint16_t code = 0;

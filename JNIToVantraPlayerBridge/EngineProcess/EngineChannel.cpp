@@ -1,6 +1,8 @@
 #include "EngineChannel.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -9,10 +11,18 @@ constexpr DWORD kPipeBytes = 64 * 1024;
 constexpr size_t kPieceBytes = kPipeBytes / 2;
 
 void CloseAll(ChannelEnds& ends) {
-    for (HANDLE handle : {ends.read, ends.write, ends.arrived, ends.peerArrived, ends.rings}) {
+    for (HANDLE handle : ends.Handles()) {
         if (handle) CloseHandle(handle);
     }
     ends = ChannelEnds{};
+}
+
+bool ParseWord(const std::string& text, int32_t* word) {
+    char* end = nullptr;
+    long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < INT32_MIN || value > UINT32_MAX) return false;
+    *word = static_cast<int32_t>(value);
+    return true;
 }
 
 HANDLE Duplicate(HANDLE handle) {
@@ -22,6 +32,25 @@ HANDLE Duplicate(HANDLE handle) {
 }
 
 }  // namespace
+
+std::u16string ChannelArguments(const ChannelEnds& theirs, DWORD libraryProcessId) {
+    std::string words;
+    for (HANDLE handle : theirs.Handles()) words += std::to_string(HandleWord(handle)) + " ";
+    words += std::to_string(libraryProcessId);
+    return std::u16string(words.begin(), words.end());
+}
+
+bool ParseChannelArguments(const std::vector<std::string>& words, ChannelEnds* ends, DWORD* libraryProcessId) {
+    int32_t values[6] = {};
+    if (words.size() != 6) return false;
+    for (size_t i = 0; i < 6; ++i) {
+        if (!ParseWord(words[i], &values[i])) return false;
+    }
+    *ends = ChannelEnds{WordHandle<HANDLE>(values[0]), WordHandle<HANDLE>(values[1]), WordHandle<HANDLE>(values[2]),
+                        WordHandle<HANDLE>(values[3]), WordHandle<HANDLE>(values[4]), 1};
+    *libraryProcessId = static_cast<DWORD>(values[5]);
+    return true;
+}
 
 ChannelTransport ChannelTransportFromEnvironment() {
     return EnvironmentValue(u"VANTRA_PLAYER_ENGINE_CHANNEL") == u"pipes" ? ChannelTransport::Pipes

@@ -9,8 +9,11 @@
 
 #include <Platform.h>
 
+#include <array>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "ChannelFrame.h"
 #include "SharedRings.h"
@@ -24,7 +27,16 @@ struct ChannelEnds {
     HANDLE peerArrived = nullptr;
     HANDLE rings = nullptr;
     int side = 0;  // the library's 0, the engine process's 1
+
+    // All five, in the order the engine process's command line gives them.
+    std::array<HANDLE, 5> Handles() const { return {read, write, arrived, peerArrived, rings}; }
 };
+
+// The engine process's command-line words for its channel: its five handles
+// (0 for none), then the library's process id; and, there, back (false for
+// words that are not those).
+std::u16string ChannelArguments(const ChannelEnds& theirs, DWORD libraryProcessId);
+bool ParseChannelArguments(const std::vector<std::string>& words, ChannelEnds* ends, DWORD* libraryProcessId);
 
 enum class ChannelTransport { SharedMemory, Pipes };
 // What VANTRA_PLAYER_ENGINE_CHANNEL asks for ("pipes"), shared memory otherwise.

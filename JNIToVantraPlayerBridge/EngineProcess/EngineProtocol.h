@@ -36,17 +36,11 @@
 
 #include <cstdint>
 
+#include "ChannelFrame.h"
 #include "EngineContract.h"
 
 constexpr int32_t kEngineProtocolVersion = 1;
 
-// Handles travel as one word: kernel and window handles fit in 32 bits, as
-// Windows keeps them for processes of both widths to share.
-inline int32_t HandleWord(const void* handle) { return static_cast<int32_t>(reinterpret_cast<intptr_t>(handle)); }
-template <typename Handle>
-Handle WordHandle(int32_t word) {
-    return reinterpret_cast<Handle>(static_cast<intptr_t>(word));
-}
 constexpr uint16_t kGuardedCall = 0x8000;
 constexpr unsigned kEngineNoticeMessage = 0x8000 + 0x3A1;  // WM_APP + 0x3A1
 

@@ -230,22 +230,16 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
-std::u16string Decimal(int64_t value) {
-    std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 // Starts the engine process with the channel's far ends, which it alone
 // inherits, and no standard handles: what the engine prints goes nowhere.
 bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, const ChannelEnds& theirs,
                       PROCESS_INFORMATION* started) {
-    std::u16string line = Quoted(program) + u" " + Quoted(enginePath);
+    std::u16string line =
+        Quoted(program) + u" " + Quoted(enginePath) + u" " + ChannelArguments(theirs, GetCurrentProcessId());
     std::vector<HANDLE> handles;
-    for (HANDLE handle : {theirs.read, theirs.write, theirs.arrived, theirs.peerArrived, theirs.rings}) {
-        line += u" " + Decimal(HandleWord(handle));  // 0 for none
+    for (HANDLE handle : theirs.Handles()) {
         if (handle) handles.push_back(handle);
     }
-    line += u" " + Decimal(GetCurrentProcessId());
     InheritedHandles inherited(handles);
     if (!inherited.List()) return false;
     STARTUPINFOEXW startup{};
@@ -279,20 +273,20 @@ std::unique_ptr<EngineProxy> EngineProxy::Start(const std::u16string& enginePath
 
 std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& program, const std::u16string& enginePath,
                                                        const HostServices& services, std::u16string* reason) {
-    ChannelPair pipes(ChannelTransportFromEnvironment());
-    if (!pipes.Made()) {
+    ChannelPair pair(ChannelTransportFromEnvironment());
+    if (!pair.Made()) {
         *reason = u"no channel to its engine process";
         return nullptr;
     }
     PROCESS_INFORMATION started{};
-    if (!StartHostProcess(program, enginePath, pipes.Theirs(), &started)) {
+    if (!StartHostProcess(program, enginePath, pair.Theirs(), &started)) {
         *reason = u"its engine process " + program + u" does not start";
         return nullptr;
     }
     CloseHandle(started.hThread);
-    pipes.CloseTheirs();  // the channel ends when the engine process's ends close
+    pair.CloseTheirs();  // the channel ends when the engine process's ends close
     HANDLE job = JobEndingWithUs(started.hProcess);
-    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, job, pipes.TakeOurs(), services));
+    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, job, pair.TakeOurs(), services));
     if (!proxy->Greet(reason)) return nullptr;
     return proxy;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "ChannelFrame.h"
 #include "ChannelWait.h"
@@ -85,19 +86,19 @@ int Run(const std::string& fault, ChannelEnds ends) {
 
 }  // namespace
 
+// FaultyPeer <fault> <the channel's arguments>
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 8) return 2;
-    std::string fault = Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[1]));
-    return Run(fault, ChannelEnds{WordHandle<HANDLE>(_wtoi(argv[2])), WordHandle<HANDLE>(_wtoi(argv[3])),
-                                  WordHandle<HANDLE>(_wtoi(argv[4])), WordHandle<HANDLE>(_wtoi(argv[5])),
-                                  WordHandle<HANDLE>(_wtoi(argv[6])), 1});
-}
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i])));
 #else
 int main(int argc, char** argv) {
-    if (argc != 8) return 2;
-    return Run(argv[1], ChannelEnds{WordHandle<HANDLE>(std::atoi(argv[2])), WordHandle<HANDLE>(std::atoi(argv[3])),
-                                    WordHandle<HANDLE>(std::atoi(argv[4])), WordHandle<HANDLE>(std::atoi(argv[5])),
-                                    WordHandle<HANDLE>(std::atoi(argv[6])), 1});
-}
+    std::vector<std::string> arguments(argv + 1, argv + argc);
 #endif
+    ChannelEnds ends;
+    DWORD library = 0;
+    if (arguments.empty() ||
+        !ParseChannelArguments(std::vector<std::string>(arguments.begin() + 1, arguments.end()), &ends, &library))
+        return 2;
+    return Run(arguments[0], ends);
+}

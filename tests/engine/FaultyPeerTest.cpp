@@ -77,20 +77,16 @@ public:
     explicit HostDrivenByTheTest(const char* engine = "noop") {
         ChannelPair pair;
         if (!pair.Made()) return;
-        const ChannelEnds& host = pair.Theirs();
-        std::string numbers;
-        for (HANDLE handle : {host.read, host.write, host.arrived, host.peerArrived, host.rings}) {
+        for (HANDLE handle : pair.Theirs().Handles()) {
             if (handle) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-            numbers += " " + std::to_string(HandleWord(handle));
         }
-        numbers += " " + std::to_string(GetCurrentProcessId());
 #ifdef _WIN32
         std::u16string program = RecordingEngineClient::TestsFolder() + u"\\VantraPlayerEngineHost.exe";
 #else
         std::u16string program = RecordingEngineClient::TestsFolder() + u"/VantraPlayerEngineHost";
 #endif
-        std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile(engine) + u"\"" +
-                              std::u16string(numbers.begin(), numbers.end());
+        std::u16string line = u"\"" + program + u"\" \"" + RecordingEngineClient::EngineFile(engine) + u"\" " +
+                              ChannelArguments(pair.Theirs(), GetCurrentProcessId());
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
