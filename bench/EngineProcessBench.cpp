@@ -92,15 +92,16 @@ int CountEntries(const char* directory) {
     return count;
 }
 
-// Children of this process that are still there (running or not reaped).
-int CountChildren() {
+// The ids of this process's children that are still there (running or not
+// reaped); false when the list cannot be read.
+bool Children(std::vector<int>* children) {
     std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
     FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) return -1;
-    int count = 0, pid = 0;
-    while (std::fscanf(file, "%d", &pid) == 1) ++count;
+    if (!file) return false;
+    int pid = 0;
+    while (std::fscanf(file, "%d", &pid) == 1) children->push_back(pid);
     std::fclose(file);
-    return count;
+    return true;
 }
 
 // CPU seconds a process has used: this one, or a child by its id.
@@ -128,12 +129,8 @@ struct IdleFigures {
 IdleFigures MeasureIdle() {
     Use(Mode::SharedMemory);
     BenchWindow window(640, 480);
-    std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
-    int child = 0;
-    if (FILE* file = std::fopen(path.c_str(), "r")) {
-        if (std::fscanf(file, "%d", &child) != 1) child = 0;
-        std::fclose(file);
-    }
+    std::vector<int> children;
+    int child = Children(&children) && !children.empty() ? children[0] : 0;
     double libraryBefore = CpuSeconds(0), engineBefore = CpuSeconds(child);
     sleep(10);
     return {(CpuSeconds(0) - libraryBefore) / 10, (CpuSeconds(child) - engineBefore) / 10};
@@ -182,7 +179,8 @@ CycleFigures RunStartsAndDeaths(int cycles) {
     figures.perCycleMs = std::chrono::duration<double, std::milli>(end - start).count() / cycles;
     figures.heapAfter = static_cast<long long>(mallinfo2().uordblks);
     figures.fdsAfter = CountEntries("/proc/self/fd");
-    figures.childrenAfter = CountChildren();
+    std::vector<int> children;
+    figures.childrenAfter = Children(&children) ? static_cast<int>(children.size()) : -1;
     figures.gdiAfter = headless::CountLiveGdiObjects();
     return figures;
 }
