@@ -71,22 +71,34 @@ struct RemoteFigures {
     double call = 0;   // ns per DoPlay
 };
 
-bool MeasureEngineProcess(HWND parent, const std::u16string& folderText, RemoteFigures* figures) {
+// A host window of the full size with the engine of the folder, shown; null when it cannot be made.
+CPlayerWnd* OpenWindow(HWND parent, const std::u16string& folderText) {
     auto* window = new CPlayerWnd();
     window->SetPlayerFolder(folderText);
-    if (!window->CreateHostWindow(parent) || !window->GetInstanceRecord()) return false;
+    if (!parent || !window->CreateHostWindow(parent)) return nullptr;
     ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
     MoveWindow(window->GetSafeHwnd(), 0, 0, kWidth, kHeight, TRUE);
     Pump();
+    return window;
+}
+
+// The engine is released with its last window.
+void CloseHostWindow(CPlayerWnd* window) {
+    window->StopPlay();
+    window->DestroyWindow();
+    window->DeleteWhenSafe();
+}
+
+bool MeasureEngineProcess(HWND parent, const std::u16string& folderText, RemoteFigures* figures) {
+    CPlayerWnd* window = OpenWindow(parent, folderText);
+    if (!window || !window->GetInstanceRecord()) return false;
     const AreaRect all{0, kWidth, 0, kHeight};
     window->SetVariable("fill", "1");
     figures->fill = MedianNanoseconds([&] { window->DrawArea(all); });
     window->SetVariable("fill", "0");
     figures->share = MedianNanoseconds([&] { window->DrawArea(all); });
     figures->call = MedianNanoseconds([&] { window->DoPlay(); });
-    window->StopPlay();
-    window->DestroyWindow();
-    window->DeleteWhenSafe();
+    CloseHostWindow(window);
     return true;
 }
 
@@ -117,12 +129,8 @@ bool MeasureBothTransports(HWND parent, const std::u16string& folderText, Remote
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     HWND parent = CreateTopLevel();
-    auto* window = new CPlayerWnd();
-    window->SetPlayerFolder(RecordingEngineClient::FolderText("noop"));
-    if (!parent || !window->CreateHostWindow(parent)) return 1;
-    ShowWindow(window->GetSafeHwnd(), SW_SHOWNORMAL);
-    MoveWindow(window->GetSafeHwnd(), 0, 0, kWidth, kHeight, TRUE);
-    Pump();
+    CPlayerWnd* window = OpenWindow(parent, RecordingEngineClient::FolderText("noop"));
+    if (!window) return 1;
     const AreaRect all{0, kWidth, 0, kHeight};
 
     window->SetVariable("fill", "1");
@@ -172,10 +180,8 @@ int main(int argc, char** argv) {
                   windowDCs / 1000, selects / 1000, memoryDCs / 1000);
     table.Write(argv[1], notes);
 
-    // The engine is released with its last window and loaded again, in its own process, for the next.
-    window->StopPlay();
-    window->DestroyWindow();
-    window->DeleteWhenSafe();
+    // The engine is loaded again, in its own process, for the next window.
+    CloseHostWindow(window);
     SetEnvironmentVariableW(L"VANTRA_PLAYER_ENGINE_HOST", L"process");
     RemoteFigures remote, pipes;
     if (!MeasureBothTransports(parent, RecordingEngineClient::FolderText("noop"), &remote, &pipes)) return 1;
