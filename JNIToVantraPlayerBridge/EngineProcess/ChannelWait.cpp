@@ -3,14 +3,23 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <immintrin.h>
 #include <string>
 
 namespace {
 
-// How long a wait looks for a frame before it asks the system to wait. The
-// other side usually answers within microseconds; a system wait costs a
-// sleep and a wake-up, which on some systems takes longer than the answer.
-constexpr std::chrono::microseconds kSpinBeforeBlocking{50};
+// How long a wait looks for a frame before it asks the system to wait. A
+// system wait costs a sleep and a wake-up: tens of microseconds on a virtual
+// machine, hundreds under Wine, where the wake goes through its server. Inside
+// a call the answer is near (a repaint's fill or blit takes under a
+// millisecond), so the wait looks for up to a millisecond of the other side's
+// work; an idle side looks only briefly for the next call, then sleeps.
+constexpr std::chrono::microseconds kSpinInsideCall{1000};
+constexpr std::chrono::microseconds kSpinWhenIdle{50};
+
+std::chrono::microseconds SpinFor(Dispatch dispatch) {
+    return dispatch == Dispatch::SentMessages ? kSpinInsideCall : kSpinWhenIdle;
+}
 
 void DispatchMessages(Dispatch dispatch) {
     MSG msg;
@@ -43,7 +52,7 @@ DWORD WaitBudget::LeftMs() const {
 
 Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch) {
     WaitClock::time_point since = WaitClock::now();
-    WaitClock::time_point spinUntil = since + kSpinBeforeBlocking;
+    WaitClock::time_point spinUntil = since + SpinFor(dispatch);
     for (;;) {
         switch (channel.Poll(frame)) {
             case EngineChannel::Polled::Frame: budget.Spend(WaitClock::now() - since); return Waited::Frame;
@@ -51,7 +60,10 @@ Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, Wa
             case EngineChannel::Polled::Nothing: break;
         }
         WaitClock::time_point now = WaitClock::now();
-        if (now < spinUntil) continue;
+        if (now < spinUntil) {
+            _mm_pause();  // leaves the core's other thread, if any, its share while this one looks
+            continue;
+        }
         budget.Spend(now - since);
         if (budget.Exhausted()) return Waited::Overdue;
         if (dispatch == Dispatch::AllMessages) DispatchMessages(dispatch);  // what came before the wait
