@@ -2,6 +2,7 @@ package com.ostrel.quillbench.jar;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.ostrel.quillbench.SWTVantraPlayer.VantraPlayerWidget;
@@ -12,14 +13,18 @@ import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.List;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.condition.DisabledIfSystemProperty;
+import org.junit.jupiter.api.condition.EnabledIfSystemProperty;
 
 /**
  * The widget class in a JVM that finds its library where the run says (vp.expectedLibrary: the
  * folder it must come from; the jar's copy lands in the cache under XDG_CACHE_HOME), and a widget
- * that plays the sample movie.
+ * that plays the sample movie; or, in a JVM that claims a processor the jar carries nothing for
+ * (vp.unknownProcessor), the error that says what to do.
  */
 class WidgetFromTheJarTest {
     @Test
+    @DisabledIfSystemProperty(named = "vp.unknownProcessor", matches = "true")
     void theWidgetLoadsItsLibraryFromWhereItShouldAndPlaysTheSampleMovie() throws IOException {
         VantraPlayerWidget widget = new VantraPlayerWidget(new VantraPlayerWidget.Listener() {});
         String loaded = loadedLibrary();
@@ -39,6 +44,17 @@ class WidgetFromTheJarTest {
         assertEquals("41", VantraPlayerWidget.VPP_GetVariable(window, "clicks"));
         widget.destroy();
         HeadlessWin32.reset();
+    }
+
+    @Test
+    @EnabledIfSystemProperty(named = "vp.unknownProcessor", matches = "true")
+    void aJvmOfAProcessorTheJarCarriesNothingForIsToldWhatToDo() {
+        UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class,
+                () -> new VantraPlayerWidget(new VantraPlayerWidget.Listener() {}));
+        String message = error.getMessage();
+        String arch = "\"" + System.getProperty("os.arch") + "\"";
+        assertTrue(message.contains(arch) && message.contains("\"" + System.getProperty("os.name") + "\""), message);
+        assertTrue(message.contains("vantra.player.natives") && message.contains("java.library.path"), message);
     }
 
     /** The file the bridge library was mapped from, as the process's map lists it. */

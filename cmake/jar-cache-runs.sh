@@ -1,0 +1,37 @@
+#!/bin/sh
+# The jar's natives through the per-user cache, as JVMs meet it: two JVMs
+# started together on an empty cache both load and play; then a cached file
+# changed on disk is replaced before the next JVM loads it.
+# Usage: jar-cache-runs.sh CACHE_HOME BUILT_LIBRARY COMMAND...
+# COMMAND runs the jar's tests in one JVM; BUILT_LIBRARY is what the jar carries.
+set -u
+cache=$1 built=$2
+shift 2
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+fail() {
+  for log in "$logs"/*.log; do echo "== $log" && cat "$log"; done
+  echo "jar-cache-runs: $1" >&2
+  exit 1
+}
+rm -rf "$cache"
+mkdir -p "$cache"
+export XDG_CACHE_HOME="$cache"
+
+"$@" >"$logs/first.log" 2>&1 &
+first=$!
+"$@" >"$logs/second.log" 2>&1 &
+second=$!
+wait $first || fail "the first of two JVMs started together did not load and play"
+wait $second || fail "the second of two JVMs started together did not load and play"
+
+name=$(basename "$built")
+cached=$(find "$cache" -type f -name "$name")
+[ "$(echo "$cached" | wc -l)" = 1 ] && [ -n "$cached" ] || fail "not one cached $name: $cached"
+cmp -s "$cached" "$built" || fail "the cached $name is not the jar's"
+[ -z "$(find "$cache" -name '*.part')" ] || fail "temporary files left in the cache"
+
+printf 'not a library' >"$cached"
+"$@" >"$logs/after-tampering.log" 2>&1 || fail "a JVM did not load after the cached $name was changed"
+cmp -s "$cached" "$built" || fail "the changed $name was kept"
+echo "jar-cache-runs: two JVMs at once loaded; a changed cached file was replaced"
