@@ -1,7 +1,8 @@
 #!/bin/sh
 # The jar's natives through the per-user cache, as JVMs meet it: two JVMs
 # started together on an empty cache both load and play; then a cached file
-# changed on disk is replaced before the next JVM loads it.
+# changed on disk is replaced before the next JVM loads it; a cache that
+# cannot be written gives way to a temporary folder of the user's own, said once.
 # Usage: jar-cache-runs.sh CACHE_HOME BUILT_LIBRARY COMMAND...
 # COMMAND runs the jar's tests in one JVM; BUILT_LIBRARY is what the jar carries.
 set -u
@@ -34,4 +35,13 @@ cmp -s "$cached" "$built" || fail "the cached $name is not the jar's"
 printf 'not a library' >"$cached"
 "$@" >"$logs/after-tampering.log" 2>&1 || fail "a JVM did not load after the cached $name was changed"
 cmp -s "$cached" "$built" || fail "the changed $name was kept"
-echo "jar-cache-runs: two JVMs at once loaded; a changed cached file was replaced"
+
+# A cache under a plain file cannot be made; the JVM's temporary folder takes it.
+temporary="$logs/temporary"
+mkdir "$temporary"
+XDG_CACHE_HOME="$cached" "$@" "-Djava.io.tmpdir=$temporary" "-Dvp.expectedLibrary=$temporary" \
+  >"$logs/unwritable.log" 2>&1 || fail "a JVM did not load with an unwritable cache"
+[ "$(grep -c "cannot be written" "$logs/unwritable.log")" = 1 ] || fail "the fallback was not said once"
+[ -n "$(find "$temporary" -maxdepth 1 -name 'vantra-player-natives*' -perm 700)" ] ||
+  fail "the temporary folder is not the user's own"
+echo "jar-cache-runs: two JVMs at once loaded; a changed cached file was replaced; an unwritable cache gave way"
