@@ -5,13 +5,15 @@
 
 namespace {
 
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+uint8_t* PutU32(uint8_t* at, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) *at++ = static_cast<uint8_t>(value >> shift);
+    return at;
 }
 
-void PutU16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+uint8_t* PutU16(uint8_t* at, uint16_t value) {
+    *at++ = static_cast<uint8_t>(value);
+    *at++ = static_cast<uint8_t>(value >> 8);
+    return at;
 }
 
 uint32_t U32At(const uint8_t* p) {
@@ -41,20 +43,23 @@ bool ReadBody(const uint8_t* data, size_t size, uint32_t wordCount, uint32_t tex
     frame->words.resize(wordCount);
     for (uint32_t i = 0; i < wordCount; ++i, at += 4) frame->words[i] = static_cast<int32_t>(U32At(data + at));
     if (textCount > (size - at) / 4) return false;
-    frame->texts.clear();
-    frame->texts.reserve(textCount);
-    for (uint32_t i = 0; i < textCount; ++i) {
+    frame->texts.resize(textCount);
+    for (std::optional<std::string>& text : frame->texts) {
         if (size - at < 4) return false;
         uint32_t length = U32At(data + at);
         at += 4;
         if (length == ChannelFrame::kNullText) {
-            frame->texts.emplace_back(std::nullopt);
+            text.reset();
             continue;
         }
         if (length > size - at) return false;
-        const char* text = reinterpret_cast<const char*>(data + at);
-        if (std::memchr(text, 0, length)) return false;
-        frame->texts.emplace_back(std::string(text, length));
+        const char* bytes = reinterpret_cast<const char*>(data + at);
+        if (std::memchr(bytes, 0, length)) return false;
+        if (text) {
+            text->assign(bytes, length);  // the room of the frame read before is reused
+        } else {
+            text.emplace(bytes, length);
+        }
         at += length;
     }
     return at == size;  // nothing after the last field
@@ -78,22 +83,28 @@ size_t ChannelFrame::EncodedSize() const {
 }
 
 std::vector<uint8_t> ChannelFrame::Encode() const {
-    size_t size = EncodedSize();
-    if (size == 0) return {};
     std::vector<uint8_t> out;
-    out.reserve(size);
-    PutU32(out, static_cast<uint32_t>(size));
-    PutU16(out, static_cast<uint16_t>(kind));
-    PutU16(out, code);
-    PutU32(out, instance);
-    PutU32(out, static_cast<uint32_t>(words.size()));
-    PutU32(out, static_cast<uint32_t>(texts.size()));
-    for (int32_t word : words) PutU32(out, static_cast<uint32_t>(word));
-    for (const std::optional<std::string>& text : texts) {
-        PutU32(out, text ? static_cast<uint32_t>(text->size()) : kNullText);
-        if (text) out.insert(out.end(), text->begin(), text->end());
-    }
+    EncodeInto(&out);
     return out;
+}
+
+bool ChannelFrame::EncodeInto(std::vector<uint8_t>* out) const {
+    size_t size = EncodedSize();
+    out->resize(size);
+    if (size == 0) return false;
+    uint8_t* at = out->data();
+    at = PutU32(at, static_cast<uint32_t>(size));
+    at = PutU16(at, static_cast<uint16_t>(kind));
+    at = PutU16(at, code);
+    at = PutU32(at, instance);
+    at = PutU32(at, static_cast<uint32_t>(words.size()));
+    at = PutU32(at, static_cast<uint32_t>(texts.size()));
+    for (int32_t word : words) at = PutU32(at, static_cast<uint32_t>(word));
+    for (const std::optional<std::string>& text : texts) {
+        at = PutU32(at, text ? static_cast<uint32_t>(text->size()) : kNullText);
+        if (text && !text->empty()) at = static_cast<uint8_t*>(std::memcpy(at, text->data(), text->size())) + text->size();
+    }
+    return true;
 }
 
 ChannelFrame::Decoded ChannelFrame::Decode(const uint8_t* data, size_t available, ChannelFrame* frame,
@@ -105,16 +116,14 @@ ChannelFrame::Decoded ChannelFrame::Decode(const uint8_t* data, size_t available
     uint16_t kind = U16At(data + 4);
     if (!KnownKind(kind)) return Decoded::Malformed;
     if (available < size) return Decoded::Incomplete;
-    ChannelFrame read;
-    read.kind = static_cast<FrameKind>(kind);
-    read.code = U16At(data + 6);
-    read.instance = U32At(data + 8);
+    frame->kind = static_cast<FrameKind>(kind);
+    frame->code = U16At(data + 6);
+    frame->instance = U32At(data + 8);
     try {
-        if (!ReadBody(data, size, U32At(data + 12), U32At(data + 16), &read)) return Decoded::Malformed;
+        if (!ReadBody(data, size, U32At(data + 12), U32At(data + 16), frame)) return Decoded::Malformed;
     } catch (const std::bad_alloc&) {
         return Decoded::Malformed;  // a frame this process cannot hold ends the channel, not the process
     }
-    *frame = std::move(read);
     *consumed = size;
     return Decoded::Complete;
 }

@@ -68,13 +68,16 @@ struct ChannelFrame {
 
     // The frame's bytes; empty when it exceeds the limits or a text holds a NUL.
     std::vector<uint8_t> Encode() const;
+    // The same into *out, whose room is reused; false (and *out empty) for none.
+    bool EncodeInto(std::vector<uint8_t>* out) const;
     // How many bytes Encode gives, without making them; 0 for none.
     size_t EncodedSize() const;
 
     enum class Decoded { Complete, Incomplete, Malformed };
     // Reads one frame from the start of `data`. Complete: *frame holds it and
     // *consumed its size. Incomplete: more bytes are needed (the size read so
-    // far is within the limits). Malformed: the bytes are no frame.
+    // far is within the limits), *frame unchanged. Malformed: the bytes are no
+    // frame, and *frame holds what was read of them.
     static Decoded Decode(const uint8_t* data, size_t size, ChannelFrame* frame, size_t* consumed);
 };
 

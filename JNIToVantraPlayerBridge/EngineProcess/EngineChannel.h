@@ -101,5 +101,6 @@ private:
     std::unique_ptr<SharedRings> rings_;
     HANDLE peer_ = nullptr;
     FrameReader reader_;
+    std::vector<uint8_t> sendBytes_;  // reused: a call's path allocates nothing to send
     bool ended_ = false;
 };

@@ -41,10 +41,17 @@ uint8_t* SharedRings::Bytes(int ring) const {
     return static_cast<uint8_t*>(view_) + kHeaderBytes + static_cast<size_t>(ring) * kRingBytes;
 }
 
+// The reader's count is looked at only when the count last seen leaves too
+// little room: it is a line the other core wrote, and the call's path crosses
+// enough of those.
 long SharedRings::Write(const uint8_t* data, size_t size) {
     Ring& ring = Outgoing();
-    uint32_t used = written_ - ring.read.load(std::memory_order_acquire);
-    if (used > kRingBytes) return -1;
+    uint32_t used = written_ - readSeen_;
+    if (kRingBytes - used < size) {
+        readSeen_ = ring.read.load(std::memory_order_acquire);
+        used = written_ - readSeen_;
+        if (used > kRingBytes) return -1;
+    }
     size_t count = std::min<size_t>(size, kRingBytes - used);
     uint8_t* bytes = Bytes(side_);
     size_t at = written_ % kRingBytes;

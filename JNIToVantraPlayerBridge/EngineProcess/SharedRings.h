@@ -52,4 +52,5 @@ private:
     int side_;
     uint32_t written_ = 0;  // this side's own counts: the mapping's copies are published, never trusted
     uint32_t read_ = 0;
+    uint32_t readSeen_ = 0;  // the reader's count when last looked at: never more than it is
 };
