@@ -1,6 +1,7 @@
 #include "EngineHost.h"
 
 #include <cstring>
+#include <utility>
 
 #include "EngineGuard.h"
 #include "EngineLibrary.h"
@@ -45,9 +46,9 @@ EngineHost::EngineHost(ChannelEnds ends, HANDLE library) : channel_(ends), libra
 }
 
 // The library bounds the engine's time; here waiting lasts as long as the library does.
-bool EngineHost::Await(ChannelFrame* frame, Dispatch dispatch) {
+bool EngineHost::Await(ChannelFrame* frame, Dispatch dispatch, bool expectedSoon) {
     WaitBudget unbounded;
-    return ReceiveFrame(channel_, library_, frame, unbounded, dispatch) == Waited::Frame;
+    return ReceiveFrame(channel_, library_, frame, unbounded, dispatch, expectedSoon) == Waited::Frame;
 }
 
 int EngineHost::Run(const std::u16string& enginePath) {
@@ -67,7 +68,9 @@ int EngineHost::Run(const std::u16string& enginePath) {
     if (!failure.empty()) greeting.texts = {failure};
     if (!channel_.Send(greeting) || !failure.empty()) return failure.empty() ? 2 : 1;
     ChannelFrame call;
-    while (Await(&call, Dispatch::AllMessages)) {  // between calls the engine's thread is idle
+    // Between calls the engine's thread is idle; after a paint whose blit went
+    // posted, the library is still blitting and its next call is near.
+    while (Await(&call, Dispatch::AllMessages, std::exchange(blitPosted_, false))) {
         if (call.kind != FrameKind::Call) return 2;
         Serve(call);
     }
@@ -121,6 +124,7 @@ ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
     if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
     RemoteWindow& window = *found->second;
     bool returned = true;
+    uint32_t outerPainting = paintingInstance_;  // restored here: a structured exception may skip destructors
     // A call nested in another is guarded too: what it raises is the
     // enclosing guarded call's to report, as the library's guard would catch
     // it in one process; the engine process answers it raised.
@@ -129,6 +133,7 @@ ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
     } else {
         RunEntry(window, call, answer);
     }
+    paintingInstance_ = outerPainting;
     answer.words[kAnswerRaised] = returned ? 0 : 1;
     if (call.code == kDestroyInstance) DestroyInstance(call.instance);
     return answer;
@@ -184,6 +189,7 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
             break;
         }
         case kPaintArea:
+            paintingInstance_ = window.Id();
             result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0], w[1], w[2], w[3]);
             break;
         case kSetMouseCapture:
@@ -230,6 +236,7 @@ ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int
     request.words = std::move(words);
     request.texts = std::move(texts);
     if (callDepth_ == 0 || GetCurrentThreadId() != servingThread_) return Notice(std::move(request), replyWords);
+    if (service == kServiceBlitRect && instance == paintingInstance_) return Post(std::move(request), replyWords);
     Send(request);
     ChannelFrame frame;
     while (Await(&frame, Dispatch::SentMessages)) {
@@ -257,6 +264,20 @@ ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
     SendLocked(request);
     auto window = hostWindows_.find(request.instance);
     if (window != hostWindows_.end()) PostMessageW(window->second, kEngineNoticeMessage, 0, 0);
+    return reply;
+}
+
+// The engine's blit of the window it paints: the library answers 0 there,
+// whatever it blits, so the engine goes on at once, and the library, which
+// waits for the paint, blits in its turn, before any frame sent after this one.
+ChannelFrame EngineHost::Post(ChannelFrame request, size_t replyWords) {
+    request.kind = FrameKind::Posted;
+    Send(request);
+    blitPosted_ = true;
+    ChannelFrame reply;
+    reply.kind = FrameKind::Reply;
+    reply.code = request.code;
+    reply.words.assign(replyWords, 0);
     return reply;
 }
 

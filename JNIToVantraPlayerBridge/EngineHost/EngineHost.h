@@ -50,12 +50,13 @@ private:
     void RunEntry(RemoteWindow& window, const ChannelFrame& call, ChannelFrame& answer);
     void DestroyInstance(uint32_t id);
     ChannelFrame Notice(ChannelFrame request, size_t replyWords);
+    ChannelFrame Post(ChannelFrame request, size_t replyWords);
     bool AskHereToKillScript(uint32_t instance);
     void Send(const ChannelFrame& frame);
     void SendLocked(const ChannelFrame& frame);  // sendMutex_ held
     [[noreturn]] void LibraryGone();
 
-    bool Await(ChannelFrame* frame, Dispatch dispatch);
+    bool Await(ChannelFrame* frame, Dispatch dispatch, bool expectedSoon = false);
 
     EngineChannel channel_;
     HANDLE library_;
@@ -65,6 +66,8 @@ private:
     std::map<uint32_t, std::unique_ptr<RemoteWindow>> instances_;
     DWORD servingThread_ = 0;
     int callDepth_ = 0;
+    uint32_t paintingInstance_ = 0;  // the instance whose PaintArea runs innermost; 0 for none
+    bool blitPosted_ = false;        // since the engine's thread was last idle
     std::mutex sendMutex_;  // notices may come from the engine's threads; guards hostWindows_ too
     std::map<uint32_t, HWND> hostWindows_;
 };

@@ -23,7 +23,7 @@ uint32_t U32At(const uint8_t* p) {
 uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 bool KnownKind(uint16_t kind) {
-    return kind >= static_cast<uint16_t>(FrameKind::Hello) && kind <= static_cast<uint16_t>(FrameKind::Notice);
+    return kind >= static_cast<uint16_t>(FrameKind::Hello) && kind <= static_cast<uint16_t>(FrameKind::Posted);
 }
 
 // What decoding a frame of these counts allocates at least: a frame of empty

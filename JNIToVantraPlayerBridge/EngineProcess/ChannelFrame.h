@@ -30,6 +30,7 @@ enum class FrameKind : uint16_t {
     Request = 4,  // engine process → library, inside a call: a host service
     Reply = 5,    // library → engine process: the request's result
     Notice = 6,   // engine process → library, outside any call: a host service served later
+    Posted = 7,   // engine process → library, inside a call: a host service served in its turn, with no reply
 };
 
 // Handles travel as one word: kernel and window handles fit in 32 bits, as

@@ -17,8 +17,8 @@ namespace {
 constexpr std::chrono::microseconds kSpinInsideCall{1000};
 constexpr std::chrono::microseconds kSpinWhenIdle{50};
 
-std::chrono::microseconds SpinFor(Dispatch dispatch) {
-    return dispatch == Dispatch::SentMessages ? kSpinInsideCall : kSpinWhenIdle;
+std::chrono::microseconds SpinFor(Dispatch dispatch, bool expectedSoon) {
+    return dispatch == Dispatch::SentMessages || expectedSoon ? kSpinInsideCall : kSpinWhenIdle;
 }
 
 void DispatchMessages(Dispatch dispatch) {
@@ -50,9 +50,10 @@ DWORD WaitBudget::LeftMs() const {
     return static_cast<DWORD>(std::clamp<long long>(left + 1, 0, INFINITE - 1));
 }
 
-Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch) {
+Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch,
+                    bool expectedSoon) {
     WaitClock::time_point since = WaitClock::now();
-    WaitClock::time_point spinUntil = since + SpinFor(dispatch);
+    WaitClock::time_point spinUntil = since + SpinFor(dispatch, expectedSoon);
     for (;;) {
         switch (channel.Poll(frame)) {
             case EngineChannel::Polled::Frame: budget.Spend(WaitClock::now() - since); return Waited::Frame;

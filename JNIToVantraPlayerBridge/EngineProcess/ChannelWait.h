@@ -41,8 +41,11 @@ enum class Waited { Frame, PeerEnded, Overdue };
 
 // Waits for the channel's next frame. `peer` is the other side's process
 // (null: none to watch); once it has ended, what it wrote before is still
-// read, and then PeerEnded. Overdue once the budget is spent.
-Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch);
+// read, and then PeerEnded. Overdue once the budget is spent. An idle wait
+// that expects the next frame soon (the other side is still at work on what
+// this side sent last) looks for it as long as a call's wait before it sleeps.
+Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch,
+                    bool expectedSoon = false);
 
 // How long an engine may keep a call of the library's waiting: past the soft
 // limit the library reports it; at the hard one it ends the engine process.

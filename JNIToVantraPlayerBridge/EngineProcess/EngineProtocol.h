@@ -39,7 +39,8 @@
 #include "ChannelFrame.h"
 #include "EngineContract.h"
 
-constexpr int32_t kEngineProtocolVersion = 1;
+// Raised with every change of the frames: 2 posts the blits inside a paint.
+constexpr int32_t kEngineProtocolVersion = 2;
 
 constexpr uint16_t kGuardedCall = 0x8000;
 constexpr unsigned kEngineNoticeMessage = 0x8000 + 0x3A1;  // WM_APP + 0x3A1

@@ -422,6 +422,8 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     while (sent && !answer && AwaitFrame(record, entry, budget, &frame)) {
         if (frame.kind == FrameKind::Request) {
             if (!Serve(frame)) break;
+        } else if (frame.kind == FrameKind::Posted) {
+            if (!ServePosted(frame)) break;
         } else if (frame.kind == FrameKind::Notice) {
             if (!QueueNotice(std::move(frame))) break;
         } else if (frame.kind == FrameKind::Answer && frame.code == call.code && frame.instance == instance &&
@@ -470,6 +472,12 @@ bool EngineProxy::Serve(const ChannelFrame& request) {
     if (!reply) return false;
     if (reply->EncodedSize() == 0) reply->texts.assign(reply->texts.size(), std::nullopt);
     return channel_.Send(*reply);
+}
+
+// The engine process posts only the blits of the window it paints, whose
+// reply it knows (see there); anything else posted is no sound engine process.
+bool EngineProxy::ServePosted(const ChannelFrame& posted) {
+    return posted.code == kServiceBlitRect && Reply(posted).has_value();
 }
 
 // Notices met while a call waits are served once the outermost call has

@@ -75,6 +75,7 @@ private:
     bool AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame);
     void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft);
     bool Serve(const ChannelFrame& request);
+    bool ServePosted(const ChannelFrame& posted);
     bool QueueNotice(ChannelFrame notice);
     void ServeQueuedNotices();
     std::optional<ChannelFrame> Reply(const ChannelFrame& request);

@@ -72,7 +72,7 @@ TEST(ChannelFrame, FramesWhoseFieldsDisagreeAreMalformed) {
     const Broken cases[] = {
         {"a size below the header", 0, 19},
         {"a size beyond the limit", 0, static_cast<uint32_t>(ChannelFrame::kMaxBytes + 1)},
-        {"an unknown kind", 4, 7},  // also sets the code's low half: only the kind matters
+        {"an unknown kind", 4, 8},  // also sets the code's low half: only the kind matters
         {"kind 0", 4, 0},
         {"more words than the size holds", 12, 0x40000000},
         {"one word too many", 12, 5},

@@ -37,8 +37,10 @@ ChannelFrame Fault(const std::string& fault, const ChannelFrame& call) {
     if (fault == "call-kind") frame.kind = FrameKind::Call;
     if (fault == "reply-kind") frame.kind = FrameKind::Reply;
     if (fault == "request-service" || fault == "request-words" || fault == "request-texts" ||
-        fault == "notice-service") {
-        frame.kind = fault == "notice-service" ? FrameKind::Notice : FrameKind::Request;
+        fault == "notice-service" || fault == "posted-service") {
+        frame.kind = fault == "notice-service"   ? FrameKind::Notice
+                     : fault == "posted-service" ? FrameKind::Posted
+                                                 : FrameKind::Request;
         frame.code = fault == "request-service"  ? 999
                      : fault == "notice-service" ? kServiceGetWindowSize
                                                  : kServiceInvalidateArea;
