@@ -33,6 +33,15 @@ size_t WordsOf(int entry) {
     }
 }
 
+// A reply this process gives the engine itself: `words` words of 0.
+ChannelFrame OwnReply(uint16_t service, size_t words) {
+    ChannelFrame reply;
+    reply.kind = FrameKind::Reply;
+    reply.code = service;
+    reply.words.assign(words, 0);
+    return reply;
+}
+
 HCURSOR UnsetCursorMark() {
     static const uint8_t andPlane[4] = {0xFF, 0xFF, 0xFF, 0xFF}, xorPlane[4] = {};
     static HCURSOR mark = CreateCursor(GetModuleHandleW(nullptr), 0, 0, 1, 1, andPlane, xorPlane);
@@ -252,10 +261,7 @@ ChannelFrame EngineHost::Request(uint32_t instance, int service, std::vector<int
 }
 
 ChannelFrame EngineHost::Notice(ChannelFrame request, size_t replyWords) {
-    ChannelFrame reply;
-    reply.kind = FrameKind::Reply;
-    reply.code = request.code;
-    reply.words.assign(replyWords, 0);
+    ChannelFrame reply = OwnReply(request.code, replyWords);
     if (request.code == kServiceLockBackBuffer) reply.words[0] = 1;  // a lock the window cannot give now
     if (request.code == kServiceAskToKillScript) reply.words[0] = AskHereToKillScript(request.instance) ? 1 : 0;
     if (!IsNoticeable(request.code)) return reply;
@@ -274,11 +280,7 @@ ChannelFrame EngineHost::Post(ChannelFrame request, size_t replyWords) {
     request.kind = FrameKind::Posted;
     Send(request);
     blitPosted_ = true;
-    ChannelFrame reply;
-    reply.kind = FrameKind::Reply;
-    reply.code = request.code;
-    reply.words.assign(replyWords, 0);
-    return reply;
+    return OwnReply(request.code, replyWords);
 }
 
 // The library cannot be asked outside its calls; as in one process, the
