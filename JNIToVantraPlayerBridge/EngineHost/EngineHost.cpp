@@ -93,7 +93,7 @@ std::string EngineHost::LoadEngine(const std::u16string& enginePath) {
     return Utf8FromUtf16(LoadEngineLibrary(enginePath, &services_, &functions_, &engine_));
 }
 
-void EngineHost::Serve(const ChannelFrame& call) {
+void EngineHost::Serve(ChannelFrame& call) {
     ++callDepth_;
     ChannelFrame answer = Answer(call);
     --callDepth_;
@@ -117,14 +117,15 @@ void EngineHost::SendLocked(const ChannelFrame& frame) {
     if (channel_.Ended() || !channel_.Send(textless)) LibraryGone();
 }
 
-ChannelFrame EngineHost::Answer(const ChannelFrame& guardedCall) {
+// The call's guard mark is taken off in place (its answer keeps it): a copy
+// would copy its texts.
+ChannelFrame EngineHost::Answer(ChannelFrame& call) {
     ChannelFrame answer;
     answer.kind = FrameKind::Answer;
-    answer.code = guardedCall.code;
-    answer.instance = guardedCall.instance;
-    bool guarded = (guardedCall.code & kGuardedCall) != 0;
-    ChannelFrame call = guardedCall;
-    call.code = static_cast<uint16_t>(guardedCall.code & ~kGuardedCall);
+    answer.code = call.code;
+    answer.instance = call.instance;
+    bool guarded = (call.code & kGuardedCall) != 0;
+    call.code = static_cast<uint16_t>(call.code & ~kGuardedCall);
     answer.words = {0, kRefused};
     if (call.code == kNewInstance && call.instance != 0 && !instances_.count(call.instance)) {
         instances_[call.instance] = std::make_unique<RemoteWindow>(*this, call.instance);

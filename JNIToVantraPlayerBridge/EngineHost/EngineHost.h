@@ -45,8 +45,8 @@ public:
 
 private:
     std::string LoadEngine(const std::u16string& enginePath);
-    void Serve(const ChannelFrame& call);
-    ChannelFrame Answer(const ChannelFrame& call);
+    void Serve(ChannelFrame& call);
+    ChannelFrame Answer(ChannelFrame& call);
     void RunEntry(RemoteWindow& window, const ChannelFrame& call, ChannelFrame& answer);
     void DestroyInstance(uint32_t id);
     ChannelFrame Notice(ChannelFrame request, size_t replyWords);
