@@ -170,7 +170,7 @@ public:
     // The object of a handle if it is of the kind; else null, with ERROR_INVALID_HANDLE.
     std::shared_ptr<KernelObject> FindKernelObject(HANDLE handle, KernelObject::Kind kind);
     HANDLE AddKernelObject(std::shared_ptr<KernelObject> object);
-    // A pipe end's or event's handle names its descriptor, so that a child
+    // A pipe end's, event's or section's handle names its descriptor, so that a child
     // that inherits the descriptor finds it under the same handle, as on Windows.
     HANDLE AddDescriptorObject(std::shared_ptr<KernelObject> object);
     std::map<const void*, std::shared_ptr<void>> views;  // by address; unmapped when released

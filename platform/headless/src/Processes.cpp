@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include "Backend.h"
 
@@ -64,12 +65,19 @@ DWORD ExitCodeOf(int status, const KernelObject& process) {
     return 1;
 }
 
+// What a child inherits as a descriptor: pipe ends, events and sections.
+constexpr KernelObject::Kind kInheritedKinds[] = {KernelObject::Kind::PipeEnd, KernelObject::Kind::Event,
+                                                 KernelObject::Kind::Section};
+
+bool InheritedAsDescriptor(const KernelObject& object) {
+    return std::find(std::begin(kInheritedKinds), std::end(kInheritedKinds), object.kind) != std::end(kInheritedKinds);
+}
+
 // The descriptor of an inheritable pipe end, event or section.
 int DescriptorOf(HANDLE handle) {
     Backend& b = Backend::Get();
     std::shared_ptr<KernelObject> object;
-    for (KernelObject::Kind kind :
-         {KernelObject::Kind::PipeEnd, KernelObject::Kind::Event, KernelObject::Kind::Section}) {
+    for (KernelObject::Kind kind : kInheritedKinds) {
         if (!object) object = b.FindKernelObject(handle, kind);
     }
     return object && object->inheritable ? object->fd : -1;
@@ -92,10 +100,8 @@ bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>*
     Backend& b = Backend::Get();
     std::lock_guard<std::mutex> lock(b.kernelMutex);
     for (const auto& entry : b.kernelObjects) {
-        bool descriptor = entry.second->kind == KernelObject::Kind::PipeEnd ||
-                          entry.second->kind == KernelObject::Kind::Event ||
-                          entry.second->kind == KernelObject::Kind::Section;
-        if (descriptor && entry.second->inheritable && entry.second->fd > 2) descriptors->push_back(entry.second->fd);
+        const KernelObject& object = *entry.second;
+        if (InheritedAsDescriptor(object) && object.inheritable && object.fd > 2) descriptors->push_back(object.fd);
     }
     return true;
 }
