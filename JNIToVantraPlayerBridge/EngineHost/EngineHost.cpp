@@ -134,7 +134,8 @@ ChannelFrame EngineHost::Answer(ChannelFrame& call) {
     if (found == instances_.end() || call.words.size() < WordsOf(call.code)) return answer;
     RemoteWindow& window = *found->second;
     bool returned = true;
-    uint32_t outerPainting = paintingInstance_;  // restored here: a structured exception may skip destructors
+    uint32_t outerPainting = paintingInstance_;  // restored below: a structured exception may skip destructors
+    if (call.code == kPaintArea) paintingInstance_ = call.instance;
     // A call nested in another is guarded too: what it raises is the
     // enclosing guarded call's to report, as the library's guard would catch
     // it in one process; the engine process answers it raised.
@@ -199,7 +200,6 @@ void EngineHost::RunEntry(RemoteWindow& window, const ChannelFrame& call, Channe
             break;
         }
         case kPaintArea:
-            paintingInstance_ = window.Id();
             result = CallFilledEntry<int32_t>(functions_, call.code, record, w[0], w[1], w[2], w[3]);
             break;
         case kSetMouseCapture:
