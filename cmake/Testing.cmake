@@ -24,10 +24,16 @@ endif()
 # (qemu-i386), as scripts/x86-32 set up. The emulator's faults (tests/emulator)
 # and its cost, a minute for every Windows process start, shape the 32-bit
 # runs there (and the 64-bit build's runs with 32-bit engines); natively they
-# run as the 64-bit ones do.
+# run as the 64-bit ones do. VP_X86_32_LISTS shapes the test lists for the
+# mode it names instead, whatever this machine does: scripts/try-emulated-lists
+# runs the emulated shape natively.
 if(WIN32)
-  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/x86-32 mode
-                  OUTPUT_VARIABLE VP_X86_32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(VP_X86_32_LISTS)
+    set(VP_X86_32 "${VP_X86_32_LISTS}")
+  else()
+    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/x86-32 mode
+                    OUTPUT_VARIABLE VP_X86_32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
   if(NOT VP_X86_32 MATCHES "^(native|emulated)$")
     message(WARNING "This machine runs no 32-bit x86 program; scripts/setup makes it run them.")
     set(VP_X86_32 native)
