@@ -18,6 +18,11 @@ constexpr int32_t kRefused = -1;  // what an entry whose success is 0 answers wh
 constexpr DWORD kQuitWaitMs = 100;
 // Notices an engine's threads send while one call waits; beyond, they are dropped.
 constexpr size_t kMaxQueuedNotices = 65536;
+// Their bytes: room for one of the longest frames; more is no sound engine process.
+constexpr size_t kMaxQueuedNoticeBytes = ChannelFrame::kMaxBytes;
+// How long queued work is served before the thread goes back to its message
+// loop (the rest is announced, as the engine process announces notices).
+constexpr Milliseconds kServingSlice{50};
 // What a process start may take beyond the engine's own time: a minute of
 // CPU where 32-bit code runs in an emulator.
 constexpr Milliseconds kStartAllowance{300000};
@@ -414,7 +419,17 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
         if (guarded) throw EngineProcessFailure();
         return std::nullopt;
     }
+    if (!peerTakesCalls_) {
+        // Inside a call of ours the engine process reads none but a reply:
+        // this call would be taken for nothing, or its answer for another's.
+        std::string line = "JNIToVantraPlayerBridge: call " + std::to_string(entry) +
+                           " refused: its engine process runs another call and takes none now\n";
+        OutputDebugStringW(AsWide(Utf16FromUtf8(line).c_str()));
+        if (guarded) throw EngineProcessFailure();
+        return std::nullopt;
+    }
     ++callDepth_;
+    peerTakesCalls_ = false;
     std::optional<ChannelFrame> answer;
     bool sent = channel_.Send(call);
     ChannelFrame frame;
@@ -434,7 +449,8 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
         }
     }
     if (!answer) End();
-    if (callDepth_ == 1) ServeQueuedNotices();
+    peerTakesCalls_ = true;  // the engine process is back where it took this call
+    if (callDepth_ == 1) ServePending();
     --callDepth_;
     if (guarded && (!answer || answer->words[kAnswerRaised])) throw EngineProcessFailure();
     if (answer && answer->words[kAnswerRaised]) NoteEngineRaiseInsideGuard();  // a call nested in a guarded one
@@ -457,18 +473,31 @@ bool EngineProxy::AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budg
     }
 }
 
+// The debug line now; Java's trace once the call has returned, as a notice
+// would reach it: what Java does on hearing it (a call into the widget) must
+// not send a call while this one's answer may already be on its way. Java
+// hears of a hung engine when the process is ended, with the rest of its widgets.
 void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft) {
     std::string text = "the engine process has not answered call " + std::to_string(entry) + " in " +
                        std::to_string(waited.count()) + " ms" + (soft ? ": still waiting" : ": it is ended");
     std::u16string line = u"JNIToVantraPlayerBridge: " + Utf16FromUtf8(text) + u"\n";
     OutputDebugStringW(AsWide(line.c_str()));
-    // Java hears of a hung engine when the process is ended, with the rest of its widgets.
-    if (soft && record) EntryAs<service::Trace>(services_.entries[kServiceTrace])(record, text.c_str());
+    uint32_t instance = InstanceOf(record);
+    if (!soft || instance == 0) return;
+    ChannelFrame trace;
+    trace.kind = FrameKind::Notice;
+    trace.code = kServiceTrace;
+    trace.instance = instance;
+    trace.texts = {text};
+    pending_.push_back(Pending{std::move(trace), nullptr});
 }
 
-// A reply whose text is too long to send goes without it.
+// A reply whose text is too long to send goes without it. While the library
+// serves a request, the engine process waits for its reply and takes calls.
 bool EngineProxy::Serve(const ChannelFrame& request) {
+    peerTakesCalls_ = true;
     std::optional<ChannelFrame> reply = Reply(request);
+    peerTakesCalls_ = false;
     if (!reply) return false;
     if (reply->EncodedSize() == 0) reply->texts.assign(reply->texts.size(), std::nullopt);
     return channel_.Send(*reply);
@@ -484,34 +513,72 @@ bool EngineProxy::ServePosted(const ChannelFrame& posted) {
 // returned: what serving one may do (an up-call, in which Java calls the
 // engine again) must not send a call while an earlier call's answer may
 // already be on its way.
+// Past the byte bound the engine process is ended as faulty (false); past
+// the count, notices are dropped.
 bool EngineProxy::QueueNotice(ChannelFrame notice) {
     if (!IsNoticeable(notice.code) || !HasItsServicesShape(notice)) return false;
-    if (notices_.size() < kMaxQueuedNotices) notices_.push_back(std::move(notice));
+    if (pendingNotices_ >= kMaxQueuedNotices) return true;
+    size_t bytes = notice.EncodedSize();
+    if (pendingNoticeBytes_ + bytes > kMaxQueuedNoticeBytes) {
+        OutputDebugStringW(AsWide(u"JNIToVantraPlayerBridge: the engine process queued more notices than "
+                                  u"a sound one can: it is ended\n"));
+        return false;
+    }
+    ++pendingNotices_;
+    pendingNoticeBytes_ += bytes;
+    pending_.push_back(Pending{std::move(notice), nullptr});
     return true;
 }
 
+void EngineProxy::Defer(std::function<void()> work) { pending_.push_back(Pending{std::nullopt, std::move(work)}); }
+
 // A notice is served as its request would be; nobody waits for the reply.
-// Called with callDepth_ raised: what a notice does may not end this proxy's life.
-void EngineProxy::ServeQueuedNotices() {
-    while (!notices_.empty() && !Ended()) {
-        ChannelFrame notice = std::move(notices_.front());
-        notices_.pop_front();
-        Reply(notice);
+// Called with callDepth_ raised: what is served may not end this proxy's
+// life. Served for a slice of time at most: an engine process that keeps
+// sending does not keep the thread from its message loop.
+void EngineProxy::ServePending() {
+    WaitClock::time_point until = WaitClock::now() + kServingSlice;
+    while (!pending_.empty()) {
+        if (WaitClock::now() >= until) return AnnounceLeftovers();
+        Pending next = std::move(pending_.front());
+        pending_.pop_front();
+        if (next.work) {
+            next.work();
+        } else if (!Ended()) {
+            --pendingNotices_;
+            pendingNoticeBytes_ -= next.notice->EncodedSize();
+            Reply(*next.notice);
+        }
+    }
+}
+
+// The rest is served from the message loop, announced as the engine process
+// announces its notices: to the window of one of its instances.
+void EngineProxy::AnnounceLeftovers() {
+    for (const auto& known : records_) {
+        PlayerInstance* owner = known.second->owner;
+        HWND window = owner ? owner->GetWindowHandle() : nullptr;
+        if (window && PostMessageW(window, kEngineNoticeMessage, 0, 0)) return;
     }
 }
 
 void EngineProxy::ServeNotices() {
-    if (Ended() || callDepth_ > 0) return;  // inside a call, the call serves them
+    if (callDepth_ > 0) return;  // inside a call, the call serves them
     ++callDepth_;
     ChannelFrame frame;
     EngineChannel::Polled polled;
+    WaitClock::time_point until = WaitClock::now() + kServingSlice;
+    bool cut = false;
     while (!Ended() && (polled = channel_.Poll(&frame)) != EngineChannel::Polled::Nothing) {
         if (polled == EngineChannel::Polled::Ended || frame.kind != FrameKind::Notice ||
             !QueueNotice(std::move(frame))) {
             End();
+        } else if ((cut = WaitClock::now() >= until)) {
+            break;  // what is still on the channel waits for the next announcement
         }
     }
-    ServeQueuedNotices();
+    ServePending();
+    if (cut && !Ended()) AnnounceLeftovers();
     --callDepth_;
 }
 
@@ -577,7 +644,11 @@ std::optional<ChannelFrame> EngineProxy::Reply(const ChannelFrame& request) {
 void EngineProxy::End() {
     if (ended_) return;
     ended_ = true;
-    notices_.clear();  // their records go with the process
+    // The notices' records go with the process; deferred work is still done.
+    pending_.erase(std::remove_if(pending_.begin(), pending_.end(), [](const Pending& p) { return !p.work; }),
+                   pending_.end());
+    pendingNotices_ = 0;
+    pendingNoticeBytes_ = 0;
     channel_.Close();
     ReapProcess(0);
     if (endedHandler_) endedHandler_();

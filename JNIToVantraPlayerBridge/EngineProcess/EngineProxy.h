@@ -61,6 +61,16 @@ public:
     // Calls into the engine process in progress.
     int CallDepth() const { return callDepth_; }
     HANDLE Process() const { return process_; }
+    // Whether the engine process reads a call now: not while it runs one of
+    // ours, only while it waits for the reply to a service it asked for, or
+    // between calls. A message another process sends the library meanwhile
+    // (the engine's own SetWindowPos or UpdateWindow on its window) must not
+    // call it then: its call would never be read.
+    bool TakesCalls() const { return peerTakesCalls_; }
+    // Work that needs the engine while its process takes no call: done, in
+    // the order given and after what the engine process queued before it,
+    // once the outermost call has returned (even if the process has ended).
+    void Defer(std::function<void()> work);
 
     // ---- what the proxy entries use ----
     static EngineProxy* Of(InstanceRecord* record);
@@ -77,7 +87,8 @@ private:
     bool Serve(const ChannelFrame& request);
     bool ServePosted(const ChannelFrame& posted);
     bool QueueNotice(ChannelFrame notice);
-    void ServeQueuedNotices();
+    void ServePending();
+    void AnnounceLeftovers();
     std::optional<ChannelFrame> Reply(const ChannelFrame& request);
     InstanceRecord* RecordOf(uint32_t instance) const;
     uint32_t InstanceOf(const InstanceRecord* record) const;
@@ -90,9 +101,18 @@ private:
     const HostServices& services_;
     EngineTimeLimits limits_;
     std::map<uint32_t, InstanceRecord*> records_;
-    std::deque<ChannelFrame> notices_;  // met during a call, served after it
+    // What waits for the outermost call's end: the engine process's notices
+    // (and the library's own reports) or deferred work, in arrival order.
+    struct Pending {
+        std::optional<ChannelFrame> notice;
+        std::function<void()> work;
+    };
+    std::deque<Pending> pending_;
+    size_t pendingNotices_ = 0;
+    size_t pendingNoticeBytes_ = 0;
     uint32_t nextInstance_ = 1;
     int callDepth_ = 0;
+    bool peerTakesCalls_ = true;
     bool ended_ = false;
     std::function<void()> endedHandler_;
     std::vector<int32_t> entryMask_;

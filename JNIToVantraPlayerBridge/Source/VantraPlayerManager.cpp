@@ -124,6 +124,18 @@ void VantraPlayerManager::OnEngineProcessEnded() {
     EngineEndedUpcalls(owners);
 }
 
+bool VantraPlayerManager::EngineTakesCalls() const {
+    return !engineProcess || engineProcess->Ended() || engineProcess->TakesCalls();
+}
+
+void VantraPlayerManager::WhenEngineTakesCalls(std::function<void()> work) {
+    if (EngineTakesCalls()) {
+        work();
+    } else {
+        engineProcess->Defer(std::move(work));
+    }
+}
+
 void VantraPlayerManager::ServeEngineNotices() {
     if (engineProcess) engineProcess->ServeNotices();
     ReleaseIdleProxies();  // serving them may have ended the engine process

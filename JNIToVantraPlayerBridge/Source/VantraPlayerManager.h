@@ -9,6 +9,7 @@
 // and an end of that process takes the engine from every instance it had.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ public:
     void ServeEngineNotices();
     // Whether the engine runs in a process of its own.
     bool EngineInOwnProcess() const { return engineProcess != nullptr; }
+    // Whether the engine can be called now: always in this process; its own
+    // process takes no call while it runs one of ours (see EngineProxy).
+    bool EngineTakesCalls() const;
+    // Work that needs the engine, done once it takes calls again (now, when it does).
+    void WhenEngineTakesCalls(std::function<void()> work);
 
     // The path LoadEngine uses for a folder text.
     static std::u16string EnginePath(const std::u16string& folder);

@@ -25,6 +25,11 @@ MessageMapEntry Entry(UINT message, Handler handler) {
 
 CPlayerWnd& Self(CCmdTarget& target) { return static_cast<CPlayerWnd&>(target); }
 
+bool EngineTakesCalls() {
+    VantraPlayerManager* manager = VantraPlayerManager::Get(false);
+    return !manager || manager->EngineTakesCalls();
+}
+
 }  // namespace
 
 CPlayerWnd::~CPlayerWnd() {
@@ -280,10 +285,69 @@ void CPlayerWnd::OnPaint() {
 LRESULT CPlayerWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     RaisesStoppedHere stopped;
     try {
+        if (instanceRecord && NeedsTheEngine(message) && !EngineTakesCalls()) {
+            return WhileTheEngineTakesNoCalls(message, wParam, lParam);
+        }
         return CWnd::WindowProc(message, wParam, lParam);
     } catch (...) {
         return 0;
     }
+}
+
+// The messages whose handling calls the engine, or Java (which may call it).
+bool CPlayerWnd::NeedsTheEngine(UINT message) {
+    switch (message) {
+        case WM_PAINT:
+        case WM_SIZE:
+        case WM_SETCURSOR:
+        case WM_CAPTURECHANGED:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_MOUSELEAVE:
+        case WM_MOUSEWHEEL:
+        case WM_COMMAND: return true;
+        default: return false;
+    }
+}
+
+// A message another process sent while the engine's process runs a call of
+// ours (the engine resizing or updating its window from inside it): answered
+// without the engine where an answer exists (the back buffer as it stands,
+// the default cursor), else handled once the engine takes calls again, in order.
+LRESULT CPlayerWnd::WhileTheEngineTakesNoCalls(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = GetSafeHwnd();
+    VantraPlayerManager* manager = VantraPlayerManager::Get(false);
+    if (message == WM_SETCURSOR) return Default();
+    if (message == WM_PAINT) {
+        RECT area = PaintFromBackBuffer();
+        manager->WhenEngineTakesCalls([hwnd, area] {
+            if (IsWindow(hwnd)) InvalidateRect(hwnd, &area, FALSE);  // the engine paints it then
+        });
+        return 0;
+    }
+    manager->WhenEngineTakesCalls([hwnd, message, wParam, lParam] {
+        if (IsWindow(hwnd)) SendMessageW(hwnd, message, wParam, lParam);
+    });
+    return 0;
+}
+
+RECT CPlayerWnd::PaintFromBackBuffer() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(GetSafeHwnd(), &paint);
+    if (dc && backBufferBitmap && !backBufferLocked) {
+        if (!blitDC) blitDC.reset(CreateCompatibleDC(dc));
+        if (HDC memoryDC = blitDC.get()) {
+            const RECT& r = paint.rcPaint;
+            HGDIOBJ previous = SelectObject(memoryDC, backBufferBitmap);
+            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memoryDC, r.left, r.top, SRCCOPY);
+            SelectObject(memoryDC, previous);
+        }
+    }
+    EndPaint(GetSafeHwnd(), &paint);
+    return paint.rcPaint;
 }
 
 void CPlayerWnd::DrawArea(const AreaRect& area) {

@@ -107,6 +107,11 @@ private:
     bool OnSetCursor(LPARAM lParam);
     void OnCaptureChanged();
 
+    // While the engine takes no calls.
+    static bool NeedsTheEngine(UINT message);
+    LRESULT WhileTheEngineTakesNoCalls(UINT message, WPARAM wParam, LPARAM lParam);
+    RECT PaintFromBackBuffer();  // the area it painted
+
     // Back buffer.
     void ResizeBackBuffer(int width, int height);
     bool CreateBackBuffer(int width, int height);

@@ -195,6 +195,21 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = 1;
         return;
     }
+    if (behaviour.serviceCall == kUpdateHostWindowOnce || behaviour.serviceCall == kResizeHostWindowOnce) {
+        bool resize = behaviour.serviceCall == kResizeHostWindowOnce;
+        const_cast<EntryBehaviour&>(behaviour).serviceCall = kServiceCallNothing;  // the paint it causes calls again
+        HWND window = EntryAs<service::GetWindowHandle>(services->entries[kServiceGetWindowHandle])(record);
+        state.lastStatus = -1;
+        if (resize) {
+            SetWindowPos(window, nullptr, 0, 0, 70, 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            RECT area{0, 0, 10, 10};
+            InvalidateRect(window, &area, FALSE);
+            UpdateWindow(window);
+        }
+        state.lastStatus = 1;
+        return;
+    }
     if (behaviour.serviceCall == kAskToKillScriptFromAThread) {
         state.lastStatus = -1;
         std::thread([record, services] {

@@ -58,6 +58,10 @@ enum RecordingServiceCall : int32_t {
     kSendToHostWindow = 7,          // SendMessageW(WM_NULL) to the window GetWindowHandle gives; status 1 once answered
     kAskToKillScriptFromAThread = 8,  // from a thread of its own, after the entry returned; status -1 until answered
     kServiceCallPaintNow = 9,         // InvalidateArea {0, 0, 10, 10}, then FlushPainting: a paint inside the entry
+    // Not services, done once (then the entry asks nothing), on the window
+    // GetWindowHandle gives, as an engine handles its window itself; status 1 once returned:
+    kUpdateHostWindowOnce = 10,  // InvalidateRect {0, 0, 10, 10}, then UpdateWindow
+    kResizeHostWindowOnce = 11,  // SetWindowPos to 70 x 50
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

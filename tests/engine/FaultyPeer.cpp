@@ -1,6 +1,6 @@
 // An engine process that breaks the protocol in one way, named by its engine
 // argument: it greets (or not) and answers the first call with exactly the
-// wrong frame. The proxy's checks on what it reads are tested against it.
+// wrong frame ("none" and "slow", after 0.7 s, answer every call rightly). The proxy's checks on what it reads are tested against it.
 #include <Platform.h>
 
 #include <cstdlib>
@@ -65,6 +65,7 @@ int Run(const std::string& fault, ChannelEnds ends) {
     if (!channel.Send(greeting)) return 2;
     ChannelFrame call;
     while (Receive(channel, &call)) {
+        if (fault == "slow") Sleep(700);  // then the right answer: a sound engine, merely slow
         if (fault == "garbage") {
             static const char garbage[] = "\xff\xff\xff\x7f no frame";
             channel.SendBytes(std::vector<uint8_t>(garbage, garbage + sizeof garbage));

@@ -5,7 +5,9 @@
 #include <EngineProtocol.h>
 #include <EngineProxy.h>
 #include <HostServices.h>
+#include <DebugOutputCapture.h>
 #include <RecordingEngineClient.h>
+#include <ScopedEngineTimeLimits.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,12 +17,17 @@
 
 namespace {
 
-std::unique_ptr<EngineProxy> StartPeer(const std::string& fault, std::u16string* reason) {
+const HostServices& TheHostServices() {
     static HostServices services = [] {
         HostServices table{};
         FillHostServices(table);
         return table;
     }();
+    return services;
+}
+
+std::unique_ptr<EngineProxy> StartPeer(const std::string& fault, std::u16string* reason,
+                                       const HostServices& services = TheHostServices()) {
 #ifdef _WIN32
     std::u16string program = RecordingEngineClient::TestsFolder() + u"\\faulty_peer.exe";
 #else
@@ -66,6 +73,63 @@ TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->words[kAnswerResult], 1);
     EXPECT_FALSE(proxy->Ended());
+}
+
+namespace {
+
+// A trace service that calls the engine again, as Java's trace handler may
+// call into the widget: once, and what it saw kept.
+struct TraceThatCallsAgain {
+    static int32_t ENGINE_CDECL Trace(InstanceRecord* record, const char* text) {
+        texts.push_back(text ? text : "");
+        if (texts.size() == 1) {
+            takesCallsWhenCalled = proxy->TakesCalls();
+            std::optional<ChannelFrame> answer = proxy->Call(record, kStopPlay);
+            nestedAnswered = answer && answer->code == kStopPlay && answer->words[kAnswerResult] == 1;
+        }
+        return 0;
+    }
+    static EngineProxy* proxy;
+    static std::vector<std::string> texts;
+    static bool takesCallsWhenCalled;
+    static bool nestedAnswered;
+};
+EngineProxy* TraceThatCallsAgain::proxy = nullptr;
+std::vector<std::string> TraceThatCallsAgain::texts;
+bool TraceThatCallsAgain::takesCallsWhenCalled = false;
+bool TraceThatCallsAgain::nestedAnswered = false;
+
+}  // namespace
+
+// A call past the soft limit is reported, and Java hears of it once the call
+// has returned: a trace handler that calls the widget again sends its call to
+// an engine process that takes it, and both calls get their own answers.
+TEST(FaultyPeer, TheSoftLimitsReportMayCallTheEngineAgainAndBothCallsAreAnswered) {
+    ScopedEngineTimeLimits limits(u"0.3,1.5");
+    DebugOutputCapture debug;
+    static HostServices services = TheHostServices();
+    services.entries[kServiceTrace] = AsEntry(&TraceThatCallsAgain::Trace);
+    std::u16string reason;
+    std::unique_ptr<EngineProxy> proxy = StartPeer("slow", &reason, services);
+    ASSERT_NE(proxy, nullptr);
+    TraceThatCallsAgain::proxy = proxy.get();
+    InstanceRecord record{0, nullptr};
+    proxy->Adopt(&record);
+    std::optional<ChannelFrame> answer = proxy->Call(&record, kDoPlay);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->words[kAnswerResult], 1);
+    EXPECT_EQ(answer->code, kDoPlay);
+    EXPECT_FALSE(proxy->Ended());
+    // The second call's report came after the time given to serving: it
+    // waits for the thread's message loop, which the announcement reaches.
+    ASSERT_EQ(TraceThatCallsAgain::texts.size(), 1u);
+    proxy->ServeNotices();
+    ASSERT_EQ(TraceThatCallsAgain::texts.size(), 2u) << "one report for each slow call";
+    EXPECT_EQ(TraceThatCallsAgain::texts[0], "the engine process has not answered call 68 in 300 ms: still waiting");
+    EXPECT_TRUE(TraceThatCallsAgain::takesCallsWhenCalled) << "reported once the call had its answer";
+    EXPECT_TRUE(TraceThatCallsAgain::nestedAnswered) << "the trace's own call, with its own answer";
+    EXPECT_NE(debug.TakeText().find("has not answered call 68 in 300 ms: still waiting"), std::string::npos);
+    TraceThatCallsAgain::proxy = nullptr;
 }
 
 namespace {

@@ -3,19 +3,11 @@
 #include <ChannelWait.h>
 #include <DebugOutputCapture.h>
 #include <EngineMode.h>
+#include <ScopedEngineTimeLimits.h>
 
 #include "WindowFixture.h"
 
 namespace {
-
-// Limits short enough for a test, for the engine processes started meanwhile.
-class ShortEngineTimeLimits {
-public:
-    ShortEngineTimeLimits() { SetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), AsWide(u"0.3,1.5")); }
-    ~ShortEngineTimeLimits() { SetEnvironmentVariableW(AsWide(kEngineTimeLimitsVariable), nullptr); }
-    ShortEngineTimeLimits(const ShortEngineTimeLimits&) = delete;
-    ShortEngineTimeLimits& operator=(const ShortEngineTimeLimits&) = delete;
-};
 
 class EngineProcessWindow : public WindowTest {
 protected:
@@ -82,7 +74,7 @@ TEST_F(EngineProcessWindow, ServicesAskedFromTheEnginesOwnThreadReachTheWindow) 
 // then its process is ended and every window goes on without engine.
 TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
     for (int32_t entry : {kDoPlay, kPaintArea, kNewInstance}) {
-        ShortEngineTimeLimits limits;
+        ScopedEngineTimeLimits limits;
         DebugOutputCapture debug;
         CPlayerWnd* other = CreatePlayer();
         Place(other, 0, 0, 60, 40);
@@ -126,7 +118,7 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
 // while the library waits for the call, it takes the messages sent to its
 // windows. (The headless backend shares no windows between processes.)
 TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswered) {
-    ShortEngineTimeLimits limits;
+    ScopedEngineTimeLimits limits;
     DebugOutputCapture debug;
     CPlayerWnd* window = CreatePlayer();
     Place(window, 0, 0, 60, 40);

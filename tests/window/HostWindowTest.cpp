@@ -1,5 +1,9 @@
 // The host window's lifecycle, back buffer, painting and engine services.
+#include <algorithm>
 #include <cstring>
+
+#include <DebugOutputCapture.h>
+#include <ScopedEngineTimeLimits.h>
 
 #include "WindowFixture.h"
 
@@ -405,4 +409,57 @@ TEST_F(HostWindow, AFaultInAPaintInsideDoPlayIsReportedByDoPlay) {
     InvalidateRect(window->GetSafeHwnd(), nullptr, FALSE);
     Pump();
     EXPECT_FALSE(CallsOf(kPaintArea).empty());
+}
+
+// An engine that updates or resizes its own window inside a call (DoPlay, a
+// paint) gets the paint and the new back buffer, in either process; with the
+// engine in a process of its own, once that call has returned, and the call
+// is answered without waiting for the limits.
+TEST_F(HostWindow, AnEngineThatUpdatesOrResizesItsWindowInsideACallIsServed) {
+#ifndef _WIN32
+    if (EngineInItsOwnProcess()) GTEST_SKIP() << "the headless backend shares no windows between processes";
+#endif
+    ScopedEngineTimeLimits limits;
+    DebugOutputCapture debug;
+    CPlayerWnd* window = CreatePlayer();
+    HWND hwnd = window->GetSafeHwnd();
+    for (int32_t entry : {kDoPlay, kPaintArea}) {
+        for (int32_t change : {kUpdateHostWindowOnce, kResizeHostWindowOnce}) {
+            std::string which = "entry " + std::to_string(entry) + ", change " + std::to_string(change);
+            Place(window, 0, 0, 60, 40);
+            Pump();
+            engine->reset();
+            engine->setServiceCall(entry, change, "");
+            if (entry == kDoPlay) {
+                EXPECT_TRUE(window->DoPlay()) << which;
+            } else {
+                InvalidateRect(hwnd, nullptr, FALSE);
+            }
+            Pump();
+            int32_t status = 0;
+            char reply[8];
+            engine->lastServiceCall(&status, reply, sizeof reply);
+            EXPECT_EQ(status, 1) << which << ": the engine's own call returned";
+            ASSERT_NE(window->GetInstanceRecord(), nullptr) << which;
+            if (change == kUpdateHostWindowOnce) {
+                std::vector<RecordedCall> paints = CallsOf(kPaintArea);
+                bool updated = std::any_of(paints.begin() + (entry == kPaintArea ? 1 : 0), paints.end(),
+                                           [](const RecordedCall& paint) {
+                                               return paint.args[0] <= 0 && paint.args[1] <= 0 &&
+                                                      paint.args[2] >= 10 && paint.args[3] >= 10;
+                                           });
+                EXPECT_TRUE(updated) << which << ": the engine painted the area it updated";
+            } else {
+                RECT client{};
+                GetClientRect(hwnd, &client);
+                EXPECT_EQ(client.right, 70) << which;
+                EXPECT_EQ(window->PublishedBackBuffer().height, 50) << which;
+                EXPECT_GE(window->PublishedBackBuffer().width, 70) << which;
+                std::vector<RecordedCall> handed = CallsOf(kSetBackBuffer);
+                EXPECT_FALSE(handed.empty()) << which << ": the engine was handed the new back buffer";
+            }
+        }
+    }
+    EXPECT_EQ(debug.TakeText().find("has not answered"), std::string::npos);
+    EXPECT_TRUE(window->DoPlay());
 }
