@@ -55,8 +55,8 @@ bool ReadBody(const uint8_t* data, size_t size, uint32_t wordCount, uint32_t tex
         if (length > size - at) return false;
         const char* bytes = reinterpret_cast<const char*>(data + at);
         if (std::memchr(bytes, 0, length)) return false;
-        if (text) {
-            text->assign(bytes, length);  // the room of the frame read before is reused
+        if (text && text->capacity() <= ChannelFrame::kKeptRoomBytes) {
+            text->assign(bytes, length);  // the room of the frame read before is reused, unless a long text's
         } else {
             text.emplace(bytes, length);
         }
@@ -148,7 +148,10 @@ ChannelFrame::Decoded FrameReader::Next(ChannelFrame* frame) {
         start_ = 0;
     } else if (result == ChannelFrame::Decoded::Complete) {
         start_ += consumed;
-        if (start_ * 2 > pending_.size()) {  // drop what was read once it is most of the buffer
+        if (start_ == pending_.size() && pending_.capacity() > ChannelFrame::kKeptRoomBytes) {
+            std::vector<uint8_t>().swap(pending_);  // a long frame's room goes once it is read
+            start_ = 0;
+        } else if (start_ * 2 > pending_.size()) {  // drop what was read once it is most of the buffer
             pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start_));
             start_ = 0;
         }

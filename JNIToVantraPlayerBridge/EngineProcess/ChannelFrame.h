@@ -55,6 +55,9 @@ struct ChannelFrame {
     // texts counted: a frame of empty texts may not decode to eight times its size.
     static constexpr size_t kDecodingSlack = size_t{64} << 10;
     static constexpr uint32_t kNullText = 0xFFFFFFFF;
+    // The room kept between frames for encoding, reading and decoded texts
+    // (frames are mostly a few hundred bytes); a longer frame's is given back.
+    static constexpr size_t kKeptRoomBytes = size_t{64} << 10;
 
     bool operator==(const ChannelFrame& other) const;
 
@@ -92,6 +95,8 @@ public:
     bool Broken() const { return broken_; }
     // Whether bytes fed have not been read as frames yet.
     bool Buffered() const { return pending_.size() > start_; }
+    // The bytes of room it holds.
+    size_t Room() const { return pending_.capacity(); }
 
 private:
     std::vector<uint8_t> pending_;

@@ -9,8 +9,6 @@ namespace {
 
 constexpr DWORD kPipeBytes = 64 * 1024;
 constexpr size_t kPieceBytes = kPipeBytes / 2;
-// The room kept for encoding frames, which are mostly a few hundred bytes.
-constexpr size_t kKeptSendBytes = 64 * 1024;
 
 void CloseAll(ChannelEnds& ends) {
     for (HANDLE handle : ends.Handles()) {
@@ -122,7 +120,7 @@ bool EngineChannel::Send(const ChannelFrame& frame) {
     if (ended_) return false;
     if (!frame.EncodeInto(&sendBytes_)) return false;  // a frame that cannot be sent leaves the channel as it is
     bool sent = SendBytes(sendBytes_);
-    if (sendBytes_.capacity() > kKeptSendBytes) std::vector<uint8_t>().swap(sendBytes_);  // a long text's room goes
+    if (sendBytes_.capacity() > ChannelFrame::kKeptRoomBytes) std::vector<uint8_t>().swap(sendBytes_);  // a long text's room goes
     return sent;
 }
 

@@ -151,6 +151,26 @@ TEST(FrameReader, FramesArriveWhateverThePiecesTheBytesComeIn) {
     }
 }
 
+// A long frame's room is not kept once it is read, in the reader or in the
+// frame decoded into again: a 100 MiB text would hold that much for good.
+TEST(FrameReader, ALongFramesRoomIsGivenBackOnceRead) {
+    ChannelFrame longFrame;
+    longFrame.kind = FrameKind::Call;
+    longFrame.texts = {std::string(4 << 20, 'x')};
+    ChannelFrame shortFrame = longFrame;
+    shortFrame.texts = {std::string("short")};
+    FrameReader reader;
+    ChannelFrame frame;
+    for (const ChannelFrame* sent : {&longFrame, &shortFrame}) {
+        std::vector<uint8_t> bytes = sent->Encode();
+        reader.Feed(bytes.data(), bytes.size());
+        ASSERT_EQ(reader.Next(&frame), ChannelFrame::Decoded::Complete);
+        EXPECT_EQ(frame, *sent);
+        EXPECT_LE(reader.Room(), ChannelFrame::kKeptRoomBytes);
+    }
+    EXPECT_LE(frame.texts[0]->capacity(), ChannelFrame::kKeptRoomBytes);
+}
+
 TEST(FrameReader, AMalformedFrameEndsTheChannel) {
     FrameReader reader;
     std::vector<uint8_t> bad = SampleCall().Encode();

@@ -66,6 +66,16 @@ int Run(const std::string& fault, ChannelEnds ends) {
     ChannelFrame call;
     while (Receive(channel, &call)) {
         if (fault == "slow") Sleep(700);  // then the right answer: a sound engine, merely slow
+        if (fault == "notice-flood") {  // more notices inside one call than a sound engine process sends
+            ChannelFrame notice;
+            notice.kind = FrameKind::Notice;
+            notice.code = kServiceTrace;
+            notice.instance = call.instance;
+            notice.texts = {std::string(8 << 20, 'n')};
+            for (int i = 0; i < 17; ++i) {
+                if (!channel.Send(notice)) return 2;
+            }
+        }
         if (fault == "garbage") {
             static const char garbage[] = "\xff\xff\xff\x7f no frame";
             channel.SendBytes(std::vector<uint8_t>(garbage, garbage + sizeof garbage));

@@ -63,6 +63,20 @@ TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
     }
 }
 
+// Notices queued inside a call are bounded in bytes: past the bound the
+// engine process is ended as faulty rather than held in this process.
+TEST(FaultyPeer, MoreQueuedNoticesThanTheBoundEndTheEngineProcess) {
+    DebugOutputCapture debug;
+    std::u16string reason;
+    std::unique_ptr<EngineProxy> proxy = StartPeer("notice-flood", &reason);
+    ASSERT_NE(proxy, nullptr);
+    InstanceRecord record{0, nullptr};
+    proxy->Adopt(&record);
+    EXPECT_FALSE(proxy->Call(&record, kDoPlay).has_value());
+    EXPECT_TRUE(proxy->Ended());
+    EXPECT_NE(debug.TakeText().find("queued more notices than a sound one can"), std::string::npos);
+}
+
 TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {
     std::u16string reason;
     std::unique_ptr<EngineProxy> proxy = StartPeer("none", &reason);
