@@ -1,16 +1,21 @@
 // What running the engine in a process of its own costs, against the same
 // work with the engine in this process, measured side by side on the headless
 // backend with the no-op engine: an engine call's round trip, a full 1080p
-// repaint (the engine draws into the shared back buffer), a mouse move; then
+// repaint (the engine draws into the shared back buffer), a mouse move; a call
+// that serves one request and the repaint with the processors idle, with the
+// benchmark pinned to one, and with every one busy with another process; then
 // 1,000 engine processes started and ended, half of them by a crash, and what
 // is left behind.
-// Usage: engine_process_bench RESULTS_FRAGMENT
+// Usage: engine_process_bench RESULTS_FRAGMENT [processors: that table alone]
 #include <RecordingEngineClient.h>
 #include <VantraPlayerManager.h>
 #include <VantraPlayerWnd.h>
 #include <dirent.h>
 #include <headless_control.h>
 #include <malloc.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,6 +86,107 @@ ModeFigures MeasureMode(Mode mode) {
         figures.paintShareNs = MedianNs(100, [&] { window->DrawArea(AreaRect{0, kFullWidth, 0, kFullHeight}); });
     }
     return figures;
+}
+
+// What the processors are doing while a figure is taken.
+enum class Processors { Idle, OneCore, AllBusy };
+
+const char* Describe(Processors processors) {
+    switch (processors) {
+        case Processors::Idle: return "idle processors";
+        case Processors::OneCore: return "pinned to one core";
+        default: return "every core busy with another process";
+    }
+}
+
+// Sets the condition up for as long as it lives: this process (and the engine
+// processes it starts, which inherit it) pinned to the first core, or one
+// spinning process per core beside it.
+class ProcessorCondition {
+public:
+    explicit ProcessorCondition(Processors processors) {
+        sched_getaffinity(0, sizeof all_, &all_);
+        if (processors == Processors::OneCore) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+                if (CPU_ISSET(cpu, &all_)) {
+                    CPU_SET(cpu, &one);
+                    break;
+                }
+            }
+            sched_setaffinity(0, sizeof one, &one);
+        } else if (processors == Processors::AllBusy) {
+            for (long i = 0; i < sysconf(_SC_NPROCESSORS_ONLN); ++i) {
+                pid_t busy = fork();
+                if (busy == 0) {
+                    for (volatile unsigned long spin = 0;; ++spin) {
+                    }
+                }
+                if (busy > 0) busy_.push_back(busy);
+            }
+        }
+        usleep(1200 * 1000);  // the library reads its processors again after a second
+    }
+    ~ProcessorCondition() {
+        for (pid_t busy : busy_) {
+            kill(busy, SIGKILL);
+            waitpid(busy, nullptr, 0);
+        }
+        sched_setaffinity(0, sizeof all_, &all_);
+        usleep(1200 * 1000);
+    }
+    ProcessorCondition(const ProcessorCondition&) = delete;
+    ProcessorCondition& operator=(const ProcessorCondition&) = delete;
+
+private:
+    cpu_set_t all_;
+    std::vector<pid_t> busy_;
+};
+
+struct ContendedFigures {
+    double askNs = 0, paintNs = 0;
+};
+
+// A DoPlay in which the engine asks one host service, and the filled 1080p repaint.
+ContendedFigures MeasureContended(Mode mode, Processors processors) {
+    ProcessorCondition condition(processors);
+    Use(mode);
+    ContendedFigures figures;
+    {
+        BenchWindow window(640, 480);
+        if (window->GetInstanceRecord() == nullptr) std::abort();
+        window->SetVariable("ask", "1");
+        figures.askNs = MedianNs(500, [&] { window->DoPlay(); });
+    }
+    {
+        BenchWindow window(kFullWidth, kFullHeight);
+        figures.paintNs = MedianNs(50, [&] { window->DrawArea(AreaRect{0, kFullWidth, 0, kFullHeight}); });
+    }
+    return figures;
+}
+
+void ReportContended(const std::string& path) {
+    auto us = [](double ns) { return ResultTable::Format(ns / 1000, "us"); };
+    auto ms = [](double ns) { return ResultTable::Format(ns / 1e6, "ms"); };
+    ResultTable table(
+        "A call that serves one request, and the 1080p repaint, as the processors allow (headless backend, no-op "
+        "engine; the engine process spins only where the process may use two processors)");
+    for (Processors processors : {Processors::Idle, Processors::OneCore, Processors::AllBusy}) {
+        ContendedFigures in = MeasureContended(Mode::InProcess, processors);
+        for (Mode mode : {Mode::SharedMemory, Mode::Pipes}) {
+            ContendedFigures out = MeasureContended(mode, processors);
+            std::string how = std::string(mode == Mode::Pipes ? "pipes" : "shared memory") + ", " +
+                              Describe(processors);
+            bool oneCore = processors == Processors::OneCore;
+            table.Add({"DoPlay serving one request (" + how + ")", us(out.askNs), "in process: " + us(in.askNs),
+                       out.askNs / in.askNs, oneCore ? "<= 50 us" : "none (reported)", !oneCore || out.askNs <= 50000});
+            table.Add({"full repaint 1920 x 1080, the engine fills (" + how + ", throughput)", ms(out.paintNs),
+                       "in process: " + ms(in.paintNs), in.paintNs / out.paintNs, oneCore ? ">= 0.83 (1.2 x)" : "none (reported)",
+                       !oneCore || in.paintNs / out.paintNs >= 1 / 1.2});
+        }
+    }
+    table.Write(path);
 }
 
 int CountEntries(const char* directory) {
@@ -232,9 +338,13 @@ void Report(const ModeFigures& in, const ModeFigures& out, const ModeFigures& pi
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: engine_process_bench RESULTS_FRAGMENT\n");
+    if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "processors")) {
+        std::fprintf(stderr, "usage: engine_process_bench RESULTS_FRAGMENT [processors]\n");
         return 2;
+    }
+    if (argc == 3) {  // that table alone
+        ReportContended(argv[1]);
+        return 0;
     }
     ModeFigures inProcess = MeasureMode(Mode::InProcess);
     ModeFigures pipes = MeasureMode(Mode::Pipes);
@@ -242,5 +352,6 @@ int main(int argc, char** argv) {
     CycleFigures life = RunStartsAndDeaths(1000);
     IdleFigures idle = MeasureIdle();
     Report(inProcess, engineProcess, pipes, idle, life, argv[1]);
+    ReportContended(argv[1]);
     return 0;
 }

@@ -111,10 +111,20 @@ void EngineHost::Send(const ChannelFrame& frame) {
 // request or notice loses its text, and nothing else is lost.
 void EngineHost::SendLocked(const ChannelFrame& frame) {
     GdiFlush();
-    if (channel_.Send(frame)) return;
+    if (SendWhole(frame)) return;
     ChannelFrame textless = frame;
     textless.texts.assign(frame.texts.size(), std::nullopt);
-    if (channel_.Ended() || !channel_.Send(textless)) LibraryGone();
+    if (channel_.Ended() || !SendWhole(textless)) LibraryGone();
+}
+
+// The serving thread waits for room as it waits for frames, woken when the
+// library makes some, and runs no window procedure meanwhile (the engine's
+// would ask services, which send); the engine's other threads nap, leaving
+// the channel's event to the serving thread.
+bool EngineHost::SendWhole(const ChannelFrame& frame) {
+    if (GetCurrentThreadId() != servingThread_) return channel_.Send(frame);
+    WaitBudget unbounded;
+    return SendFrame(channel_, library_, frame, unbounded, Dispatch::Nothing) == Waited::Frame;
 }
 
 // The call's guard mark is taken off in place (its answer keeps it): a copy

@@ -54,6 +54,7 @@ private:
     bool AskHereToKillScript(uint32_t instance);
     void Send(const ChannelFrame& frame);
     void SendLocked(const ChannelFrame& frame);  // sendMutex_ held
+    bool SendWhole(const ChannelFrame& frame);
     [[noreturn]] void LibraryGone();
 
     bool Await(ChannelFrame* frame, Dispatch dispatch, bool expectedSoon = false);

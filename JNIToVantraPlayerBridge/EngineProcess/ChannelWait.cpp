@@ -1,6 +1,7 @@
 #include "ChannelWait.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <immintrin.h>
@@ -14,15 +15,47 @@ namespace {
 // a call the answer is near (a repaint's fill or blit takes under a
 // millisecond), so the wait looks for up to a millisecond of the other side's
 // work; an idle side looks only briefly for the next call, then sleeps.
+// Only where the other side can run meanwhile: with one processor usable,
+// the spinner would hold the core the answer needs.
 constexpr std::chrono::microseconds kSpinInsideCall{1000};
 constexpr std::chrono::microseconds kSpinWhenIdle{50};
+// Between looks, a pause; every so many looks, the processor is offered to
+// another thread, should one wait for it (the other side, where every
+// processor is busy).
+constexpr unsigned kLooksBetweenYields = 64;
+// The process's processors are read again at most this often: the read
+// costs a system call (a server call under Wine), and affinity rarely changes.
+constexpr std::chrono::milliseconds kProcessorsReadEvery{1000};
+
+int ProcessorsOfThisProcess() {
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 1;
+    int count = 0;
+    for (; process; process &= process - 1) ++count;
+    return count;
+}
+
+bool MaySpin() {
+    enum : int { kUnread, kNo, kYes };
+    static std::atomic<int> maySpin{kUnread};
+    static std::atomic<DWORD> readAt{0};
+    DWORD now = GetTickCount();
+    if (maySpin.load(std::memory_order_relaxed) == kUnread ||
+        now - readAt.load(std::memory_order_relaxed) >= static_cast<DWORD>(kProcessorsReadEvery.count())) {
+        readAt.store(now, std::memory_order_relaxed);
+        maySpin.store(ProcessorsOfThisProcess() >= 2 ? kYes : kNo, std::memory_order_relaxed);
+    }
+    return maySpin.load(std::memory_order_relaxed) == kYes;
+}
 
 std::chrono::microseconds SpinFor(Dispatch dispatch, bool expectedSoon) {
+    if (!MaySpin()) return std::chrono::microseconds(0);
     return dispatch == Dispatch::SentMessages || expectedSoon ? kSpinInsideCall : kSpinWhenIdle;
 }
 
 void DispatchMessages(Dispatch dispatch) {
     MSG msg;
+    if (dispatch == Dispatch::Nothing) return;
     if (dispatch == Dispatch::SentMessages) {
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers the sent ones
         return;
@@ -50,40 +83,100 @@ DWORD WaitBudget::LeftMs() const {
     return static_cast<DWORD>(std::clamp<long long>(left + 1, 0, INFINITE - 1));
 }
 
-Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch,
-                    bool expectedSoon) {
+namespace {
+
+enum class Looked { Done, Nothing, Ended };
+
+DWORD WakeMask(Dispatch dispatch) {
+    switch (dispatch) {
+        case Dispatch::AllMessages: return QS_ALLINPUT;
+        case Dispatch::SentMessages: return QS_SENDMESSAGE;
+        default: return 0;
+    }
+}
+
+// The one wait: looks (spinning a while where that pays), then sleeps until
+// the other side sets this side's event, the other process ends, a message
+// comes that `dispatch` takes, or the budget is spent. `look` tells whether
+// what is waited for came; `begin` and `end` bracket a sleep (begin false:
+// look again); `whenPeerEnded` gives the result once the other process is gone.
+template <typename Look, typename Begin, typename End, typename WhenPeerEnded>
+Waited WaitFor(EngineChannel& channel, HANDLE peer, WaitBudget& budget, Dispatch dispatch, bool expectedSoon,
+               Look look, Begin begin, End end, WhenPeerEnded whenPeerEnded) {
     WaitClock::time_point since = WaitClock::now();
     WaitClock::time_point spinUntil = since + SpinFor(dispatch, expectedSoon);
+    unsigned looks = 0;
     for (;;) {
-        switch (channel.Poll(frame)) {
-            case EngineChannel::Polled::Frame: budget.Spend(WaitClock::now() - since); return Waited::Frame;
-            case EngineChannel::Polled::Ended: return Waited::PeerEnded;
-            case EngineChannel::Polled::Nothing: break;
+        switch (look()) {
+            case Looked::Done: budget.Spend(WaitClock::now() - since); return Waited::Frame;
+            case Looked::Ended: return Waited::PeerEnded;
+            case Looked::Nothing: break;
         }
         WaitClock::time_point now = WaitClock::now();
         if (now < spinUntil) {
-            _mm_pause();  // leaves the core's other thread, if any, its share while this one looks
+            if (++looks % kLooksBetweenYields == 0) {
+                SwitchToThread();
+            } else {
+                _mm_pause();  // leaves the core's other thread, if any, its share while this one looks
+            }
             continue;
         }
         budget.Spend(now - since);
         if (budget.Exhausted()) return Waited::Overdue;
         if (dispatch == Dispatch::AllMessages) DispatchMessages(dispatch);  // what came before the wait
         since = WaitClock::now();
-        if (!channel.BeginWait()) {  // bytes came meanwhile
+        if (!begin()) {  // it came meanwhile
             spinUntil = since;
             continue;
         }
         HANDLE handles[2] = {channel.Arrival(), peer};
         DWORD count = peer ? 2 : 1;
-        DWORD wakeMask = dispatch == Dispatch::AllMessages ? QS_ALLINPUT : QS_SENDMESSAGE;
-        DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, budget.LeftMs(), wakeMask);
-        channel.EndWait();
+        DWORD woken = MsgWaitForMultipleObjects(count, handles, FALSE, budget.LeftMs(), WakeMask(dispatch));
+        end();
         budget.Spend(WaitClock::now() - since);
-        if (woken == WAIT_OBJECT_0 + 1 && peer) return LastFrame(channel, frame);
+        if (woken == WAIT_OBJECT_0 + 1 && peer) return whenPeerEnded();
         if (woken == WAIT_FAILED) return Waited::PeerEnded;
         if (woken == WAIT_OBJECT_0 + count) DispatchMessages(dispatch);  // not the peer's time
         since = WaitClock::now();
         spinUntil = since;  // woken: look once, then wait again
+    }
+}
+
+}  // namespace
+
+Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch,
+                    bool expectedSoon) {
+    auto look = [&] {
+        switch (channel.Poll(frame)) {
+            case EngineChannel::Polled::Frame: return Looked::Done;
+            case EngineChannel::Polled::Ended: return Looked::Ended;
+            default: return Looked::Nothing;
+        }
+    };
+    return WaitFor(
+        channel, peer, budget, dispatch, expectedSoon, look, [&] { return channel.BeginWait(); },
+        [&] { channel.EndWait(); }, [&] { return LastFrame(channel, frame); });
+}
+
+Waited SendRest(EngineChannel& channel, HANDLE peer, WaitBudget& budget, Dispatch dispatch) {
+    auto look = [&] {
+        switch (channel.ContinueSending()) {
+            case EngineChannel::Sending::Done: return Looked::Done;
+            case EngineChannel::Sending::Failed: return Looked::Ended;
+            default: return Looked::Nothing;
+        }
+    };
+    return WaitFor(
+        channel, peer, budget, dispatch, true, look, [&] { return channel.BeginRoomWait(); },
+        [&] { channel.EndRoomWait(); }, [] { return Waited::PeerEnded; });
+}
+
+Waited SendFrame(EngineChannel& channel, HANDLE peer, const ChannelFrame& frame, WaitBudget& budget,
+                 Dispatch dispatch) {
+    switch (channel.StartSending(frame)) {
+        case EngineChannel::Sending::Done: return Waited::Frame;
+        case EngineChannel::Sending::Failed: return Waited::PeerEnded;
+        default: return SendRest(channel, peer, budget, dispatch);
     }
 }
 

@@ -36,7 +36,9 @@ private:
     WaitClock::duration spent_{};
 };
 
-enum class Dispatch { SentMessages, AllMessages };
+// Nothing: a thread that must not run a window procedure meanwhile (one in
+// the middle of sending a frame, whose services would send in turn).
+enum class Dispatch { Nothing, SentMessages, AllMessages };
 enum class Waited { Frame, PeerEnded, Overdue };
 
 // Waits for the channel's next frame. `peer` is the other side's process
@@ -46,6 +48,15 @@ enum class Waited { Frame, PeerEnded, Overdue };
 // this side sent last) looks for it as long as a call's wait before it sleeps.
 Waited ReceiveFrame(EngineChannel& channel, HANDLE peer, ChannelFrame* frame, WaitBudget& budget, Dispatch dispatch,
                     bool expectedSoon = false);
+
+// Sends the frame, waiting for room as ReceiveFrame waits for a frame (woken
+// when the other side has made some): Frame once all of it is written,
+// PeerEnded when the other side is gone (or the frame cannot be sent),
+// Overdue once the budget is spent; then SendRest goes on with the rest.
+// Nothing else may be sent meanwhile.
+Waited SendFrame(EngineChannel& channel, HANDLE peer, const ChannelFrame& frame, WaitBudget& budget,
+                 Dispatch dispatch);
+Waited SendRest(EngineChannel& channel, HANDLE peer, WaitBudget& budget, Dispatch dispatch);
 
 // How long an engine may keep a call of the library's waiting: past the soft
 // limit the library reports it; at the hard one it ends the engine process.

@@ -116,22 +116,78 @@ bool EngineChannel::End() {
     return false;
 }
 
-bool EngineChannel::Send(const ChannelFrame& frame) {
-    if (ended_) return false;
-    if (!frame.EncodeInto(&sendBytes_)) return false;  // a frame that cannot be sent leaves the channel as it is
-    bool sent = SendBytes(sendBytes_);
-    if (sendBytes_.capacity() > ChannelFrame::kKeptRoomBytes) std::vector<uint8_t>().swap(sendBytes_);  // a long text's room goes
-    return sent;
-}
+bool EngineChannel::Send(const ChannelFrame& frame) { return SendInNaps(StartSending(frame)); }
 
 bool EngineChannel::SendBytes(const std::vector<uint8_t>& bytes) {
     if (ended_) return false;
-    return rings_ ? WriteToRings(bytes) : WriteToPipe(bytes);
+    sendBytes_ = bytes;
+    sentUpTo_ = 0;
+    return SendInNaps(ContinueSending());
 }
 
-// In pieces no larger than the pipe holds, each announced: the other side
-// reads only what it was told of, so a piece that waited for room is still
+bool EngineChannel::SendInNaps(Sending sending) {
+    while (sending == Sending::Waiting) {
+        if (peer_ ? WaitForSingleObject(peer_, 1) == WAIT_OBJECT_0 : (Sleep(1), false)) return End();
+        sending = ContinueSending();
+    }
+    return sending == Sending::Done;
+}
+
+EngineChannel::Sending EngineChannel::StartSending(const ChannelFrame& frame) {
+    if (ended_) return Sending::Failed;
+    if (!frame.EncodeInto(&sendBytes_)) return Sending::Failed;  // the channel stays as it is
+    sentUpTo_ = 0;
+    return ContinueSending();
+}
+
+// A pipe's write blocks until the reader has taken it all: pipes are kept to
+// compare, and waiting is the shared rings' business. Pipe writes go in
+// pieces no larger than the pipe holds, each announced: the other side reads
+// only what it was told of, so a piece that waited for room is still
 // announced once the reader has made room.
+EngineChannel::Sending EngineChannel::ContinueSending() {
+    if (ended_) return Failed();
+    if (!rings_) return WriteToPipe(sendBytes_) ? FinishedSending() : Failed();
+    while (sentUpTo_ < sendBytes_.size()) {
+        long written = rings_->Write(sendBytes_.data() + sentUpTo_, sendBytes_.size() - sentUpTo_);
+        if (written < 0) return Failed();
+        sentUpTo_ += static_cast<size_t>(written);
+        if (written > 0 && rings_->ReaderWaits() && !SetEvent(ends_.peerArrived)) return Failed();
+        if (sentUpTo_ == sendBytes_.size()) break;
+        if (rings_->PeerClosed()) return Failed();
+        if (written == 0) return Sending::Waiting;
+    }
+    return FinishedSending();
+}
+
+EngineChannel::Sending EngineChannel::FinishedSending() {
+    if (sendBytes_.capacity() > ChannelFrame::kKeptRoomBytes) std::vector<uint8_t>().swap(sendBytes_);  // a long text's room goes
+    sendBytes_.clear();
+    sentUpTo_ = 0;
+    return Sending::Done;
+}
+
+EngineChannel::Sending EngineChannel::Failed() {
+    End();
+    return Sending::Failed;
+}
+
+bool EngineChannel::BeginRoomWait() {
+    if (!rings_) return true;
+    rings_->SetWaitingForRoom(true);
+    if (!rings_->HasRoom() && !rings_->PeerClosed()) return true;
+    rings_->SetWaitingForRoom(false);
+    return false;
+}
+
+void EngineChannel::EndRoomWait() {
+    if (rings_) rings_->SetWaitingForRoom(false);
+}
+
+void EngineChannel::StartCountsAt(uint32_t count) {
+    if (rings_) rings_->StartCountsAt(count);
+}
+
 bool EngineChannel::WriteToPipe(const std::vector<uint8_t>& bytes) {
     for (size_t at = 0; at < bytes.size(); at += kPieceBytes) {
         DWORD piece = static_cast<DWORD>(std::min(bytes.size() - at, kPieceBytes));
@@ -139,24 +195,6 @@ bool EngineChannel::WriteToPipe(const std::vector<uint8_t>& bytes) {
         if (!WriteFile(ends_.write, bytes.data() + at, piece, &written, nullptr) || written != piece ||
             !SetEvent(ends_.peerArrived)) {
             return End();
-        }
-    }
-    return true;
-}
-
-// A frame larger than the room left waits for the reader, which the event
-// woke, to make room; it gives up when the other side has ended or closed.
-bool EngineChannel::WriteToRings(const std::vector<uint8_t>& bytes) {
-    size_t at = 0;
-    while (at < bytes.size()) {
-        long written = rings_->Write(bytes.data() + at, bytes.size() - at);
-        if (written < 0) return End();
-        at += static_cast<size_t>(written);
-        if (written > 0 && rings_->ReaderWaits() && !SetEvent(ends_.peerArrived)) return End();
-        if (at == bytes.size()) break;
-        if (rings_->PeerClosed()) return End();
-        if (written == 0) {
-            if (peer_ ? WaitForSingleObject(peer_, 1) == WAIT_OBJECT_0 : (Sleep(1), false)) return End();
         }
     }
     return true;
@@ -177,8 +215,10 @@ long EngineChannel::TakeFromPipe() {
     return static_cast<long>(read);
 }
 
+// The writer waiting for room is woken once some is made.
 long EngineChannel::TakeFromRings() {
     long taken = rings_->ReadInto(reader_);
+    if (taken > 0 && rings_->WriterWaitsForRoom()) SetEvent(ends_.peerArrived);
     return taken == 0 && rings_->PeerClosed() ? -1 : taken;
 }
 

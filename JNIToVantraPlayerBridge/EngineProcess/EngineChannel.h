@@ -73,9 +73,26 @@ public:
     // The other side's process: a writer waiting for room in a full ring
     // gives up when it has ended.
     void SetPeer(HANDLE process) { peer_ = process; }
+    // The whole frame, waiting for room as long as the other side lives, in
+    // naps: for threads other than the one that waits on Arrival() (the wait
+    // would take its wake-up), and for tests. The thread that serves the
+    // channel sends with SendFrame (ChannelWait), woken when room is made.
     bool Send(const ChannelFrame& frame);
     // Bytes as they are, frame or not (a peer that breaks the protocol does so).
     bool SendBytes(const std::vector<uint8_t>& bytes);
+    // A frame in steps: what fits now, then the rest as room is made.
+    // Waiting: call ContinueSending (after waiting on Arrival(), which the
+    // other side sets once it has made room and BeginRoomWait said so).
+    // A frame too long to send fails and leaves the channel as it was.
+    enum class Sending { Done, Waiting, Failed };
+    Sending StartSending(const ChannelFrame& frame);
+    Sending ContinueSending();
+    // Before a system wait for room: false when room came meanwhile (go on);
+    // true when the other side now sets Arrival() as it makes room.
+    bool BeginRoomWait();
+    void EndRoomWait();
+    // Tests only: both rings' counts start at `count` (before anything is sent).
+    void StartCountsAt(uint32_t count);
     enum class Polled { Frame, Nothing, Ended };
     // Takes the next frame if all of it is there; never blocks.
     Polled Poll(ChannelFrame* frame);
@@ -91,8 +108,10 @@ public:
 
 private:
     bool End();
+    Sending Failed();
+    Sending FinishedSending();
+    bool SendInNaps(Sending sending);
     bool WriteToPipe(const std::vector<uint8_t>& bytes);
-    bool WriteToRings(const std::vector<uint8_t>& bytes);
     // The bytes moved into the reader; -1 once the other side is gone or broke the transport.
     long TakeFromPipe();
     long TakeFromRings();
@@ -102,5 +121,6 @@ private:
     HANDLE peer_ = nullptr;
     FrameReader reader_;
     std::vector<uint8_t> sendBytes_;  // reused: a call's path allocates nothing to send
+    size_t sentUpTo_ = 0;             // of sendBytes_, while Waiting
     bool ended_ = false;
 };

@@ -39,8 +39,9 @@
 #include "ChannelFrame.h"
 #include "EngineContract.h"
 
-// Raised with every change of the frames: 2 posts the blits inside a paint.
-constexpr int32_t kEngineProtocolVersion = 2;
+// Raised with every change of the frames or the rings: 2 posts the blits
+// inside a paint; 3 wakes a writer waiting for room.
+constexpr int32_t kEngineProtocolVersion = 3;
 
 constexpr uint16_t kGuardedCall = 0x8000;
 constexpr unsigned kEngineNoticeMessage = 0x8000 + 0x3A1;  // WM_APP + 0x3A1

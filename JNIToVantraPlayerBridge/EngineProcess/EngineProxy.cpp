@@ -431,12 +431,12 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     ++callDepth_;
     peerTakesCalls_ = false;
     std::optional<ChannelFrame> answer;
-    bool sent = channel_.Send(call);
+    WaitBudget budget(limits_.soft);  // for all of the call: sending, the engine's time, the replies sent
+    bool sent = SendWithinLimits(record, entry, budget, call);
     ChannelFrame frame;
-    WaitBudget budget(limits_.soft);
     while (sent && !answer && AwaitFrame(record, entry, budget, &frame)) {
         if (frame.kind == FrameKind::Request) {
-            if (!Serve(frame)) break;
+            if (!Serve(frame, record, entry, budget)) break;
         } else if (frame.kind == FrameKind::Posted) {
             if (!ServePosted(frame)) break;
         } else if (frame.kind == FrameKind::Notice) {
@@ -457,11 +457,13 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
     return answer;
 }
 
-// The next frame of a call; past the soft limit the engine's slowness is
-// reported, at the hard one it is given up (false, as for a process that ended).
-bool EngineProxy::AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame) {
+// A wait of a call (its next frame, or room to send): past the soft limit
+// the engine's slowness is reported, at the hard one it is given up (false,
+// as for a process that ended).
+template <typename Wait>
+bool EngineProxy::WithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, Wait wait) {
     for (;;) {
-        switch (ReceiveFrame(channel_, process_, frame, budget, Dispatch::SentMessages)) {
+        switch (wait()) {
             case Waited::Frame: return true;
             case Waited::PeerEnded: return false;
             case Waited::Overdue: break;
@@ -471,6 +473,19 @@ bool EngineProxy::AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budg
         if (!soft) return false;
         budget.Allow(limits_.hard);
     }
+}
+
+bool EngineProxy::AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame) {
+    return WithinLimits(record, entry, budget,
+                        [&] { return ReceiveFrame(channel_, process_, frame, budget, Dispatch::SentMessages); });
+}
+
+bool EngineProxy::SendWithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, const ChannelFrame& frame) {
+    bool started = false;
+    return WithinLimits(record, entry, budget, [&] {
+        if (std::exchange(started, true)) return SendRest(channel_, process_, budget, Dispatch::SentMessages);
+        return SendFrame(channel_, process_, frame, budget, Dispatch::SentMessages);
+    });
 }
 
 // The debug line now; Java's trace once the call has returned, as a notice
@@ -494,13 +509,13 @@ void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds 
 
 // A reply whose text is too long to send goes without it. While the library
 // serves a request, the engine process waits for its reply and takes calls.
-bool EngineProxy::Serve(const ChannelFrame& request) {
+bool EngineProxy::Serve(const ChannelFrame& request, InstanceRecord* record, int entry, WaitBudget& budget) {
     peerTakesCalls_ = true;
     std::optional<ChannelFrame> reply = Reply(request);
     peerTakesCalls_ = false;
     if (!reply) return false;
     if (reply->EncodedSize() == 0) reply->texts.assign(reply->texts.size(), std::nullopt);
-    return channel_.Send(*reply);
+    return SendWithinLimits(record, entry, budget, *reply);
 }
 
 // The engine process posts only the blits of the window it paints, whose

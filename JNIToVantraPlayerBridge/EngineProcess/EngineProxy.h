@@ -82,9 +82,12 @@ public:
 private:
     EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services);
     bool Greet(std::u16string* reason);
+    template <typename Wait>
+    bool WithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, Wait wait);
     bool AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame);
+    bool SendWithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, const ChannelFrame& frame);
     void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft);
-    bool Serve(const ChannelFrame& request);
+    bool Serve(const ChannelFrame& request, InstanceRecord* record, int entry, WaitBudget& budget);
     bool ServePosted(const ChannelFrame& posted);
     bool QueueNotice(ChannelFrame notice);
     void ServePending();

@@ -9,6 +9,7 @@ struct SharedRings::Ring {
     alignas(64) std::atomic<uint32_t> read;     // by the reader
     alignas(64) std::atomic<uint32_t> readerWaiting;
     std::atomic<uint32_t> writerClosed;
+    std::atomic<uint32_t> writerWaitingForRoom;
 };
 
 namespace {
@@ -77,6 +78,29 @@ bool SharedRings::ReaderWaits() const {
 void SharedRings::SetWaiting(bool waiting) {
     Incoming().readerWaiting.store(waiting ? 1 : 0, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+void SharedRings::SetWaitingForRoom(bool waiting) {
+    Outgoing().writerWaitingForRoom.store(waiting ? 1 : 0, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+bool SharedRings::WriterWaitsForRoom() const {
+    std::atomic_thread_fence(std::memory_order_seq_cst);  // pairs with the writer's, in SetWaitingForRoom
+    return Incoming().writerWaitingForRoom.load(std::memory_order_relaxed) != 0;
+}
+
+bool SharedRings::HasRoom() {
+    readSeen_ = Outgoing().read.load(std::memory_order_acquire);
+    return written_ - readSeen_ != kRingBytes;
+}
+
+void SharedRings::StartCountsAt(uint32_t count) {
+    written_ = read_ = readSeen_ = count;
+    for (int ring = 0; ring < 2; ++ring) {
+        static_cast<Ring*>(view_)[ring].written.store(count, std::memory_order_release);
+        static_cast<Ring*>(view_)[ring].read.store(count, std::memory_order_release);
+    }
 }
 
 bool SharedRings::Empty() const { return Incoming().written.load(std::memory_order_acquire) == read_; }

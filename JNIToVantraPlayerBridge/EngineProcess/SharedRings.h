@@ -1,8 +1,10 @@
 // The channel's bytes through memory both processes map: one ring each way,
 // with counters that only grow (modulo 2^32) and a word the reader sets
 // before it waits, so that a writer enters the kernel (sets the reader's
-// event) only when the reader sleeps. Everything read from the mapping is
-// checked: the other side may write anything there.
+// event) only when the reader sleeps; likewise a word the writer sets before
+// it waits for room, so that the reader sets the writer's event only then.
+// Everything read from the mapping is checked: the other side may write
+// anything there.
 #pragma once
 
 #include <Platform.h>
@@ -40,6 +42,16 @@ public:
     bool Empty() const;
     // The reader's word: set before it waits (then it looks once more), cleared after.
     void SetWaiting(bool waiting);
+    // The writer's word, the same way, while it waits for room; whether the
+    // other side's writer waits for room (this side then sets its event).
+    void SetWaitingForRoom(bool waiting);
+    bool WriterWaitsForRoom() const;
+    // Whether the outgoing ring has room now (true too when its counters are
+    // broken: the next write finds that).
+    bool HasRoom();
+    // Tests only: both rings' counts start at `count`, as after that many
+    // bytes each way (call before either side writes).
+    void StartCountsAt(uint32_t count);
 
 private:
     struct Ring;

@@ -1,7 +1,8 @@
 // The no-op engine: the cheapest engine that still does what the host asks,
 // so that benchmarks measure the host. Variables and calls answer a short
 // text from the host's heap; a paint fills the asked area of the back buffer
-// with one colour and shows it with one BlitRect.
+// with one colour and shows it with one BlitRect; with the variable "ask" set
+// to 1, DoPlay asks the host for the window's size once.
 #include <EngineSide.h>
 
 #include <cstring>
@@ -13,6 +14,7 @@ struct Instance {
     BackBufferInfo buffer{};
     uint32_t colour = 0x00336699;
     bool fill = true;
+    bool ask = false;
 };
 
 HostServices* services = nullptr;
@@ -33,8 +35,16 @@ void ENGINE_CDECL DestroyInstance(InstanceRecord* r) {
 int32_t ENGINE_CDECL Ignore(InstanceRecord*) { return 0; }
 int32_t ENGINE_CDECL HandleEvent(InstanceRecord*, const void*) { return 0; }
 int32_t ENGINE_CDECL SetVariable(InstanceRecord* r, const char* name, const char* value) {
-    if (name && value && std::strcmp(name, "fill") == 0) Of(r).fill = std::strcmp(value, "0") != 0;
+    if (!name || !value) return 1;
+    bool on = std::strcmp(value, "0") != 0;
+    if (std::strcmp(name, "fill") == 0) Of(r).fill = on;
+    if (std::strcmp(name, "ask") == 0) Of(r).ask = on;
     return 1;
+}
+int32_t ENGINE_CDECL DoPlay(InstanceRecord* r) {
+    if (!Of(r).ask) return 0;
+    int32_t width = 0, height = 0;
+    return Service<service::GetWindowSize>(kServiceGetWindowSize)(r, &width, &height);
 }
 char* ENGINE_CDECL GetVariable(InstanceRecord*, const char*) { return CopyToHostHeap(services, "42"); }
 int32_t ENGINE_CDECL CallFunction2(InstanceRecord*, const char*, char** reply) {
@@ -88,7 +98,7 @@ ENGINE_EXPORT int32_t ENGINE_STDCALL ExternalPlayer_Initialize(HostServices* hos
     e[kSetBackBuffer] = AsEntry(&SetBackBuffer);
     e[kPaintArea] = AsEntry(&PaintArea);
     e[kDetachBackBuffer] = AsEntry(&DetachBackBuffer);
-    e[kDoPlay] = AsEntry(&Ignore);
+    e[kDoPlay] = AsEntry(&DoPlay);
     e[kCallFunction2] = AsEntry(&CallFunction2);
     return 0;
 }

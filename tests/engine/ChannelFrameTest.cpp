@@ -260,6 +260,71 @@ TEST(EngineChannel, AFrameThatCannotBeSentLeavesTheChannelUsable) {
     EXPECT_TRUE(pair.library->Send(SampleCall()));
 }
 
+namespace {
+
+// A frame of `bytes` bytes of text whose content depends on `seed`.
+ChannelFrame FrameOfSize(size_t bytes, int seed) {
+    ChannelFrame frame = SampleCall();
+    std::string text(bytes, 'a');
+    for (size_t i = 0; i < bytes; i += 4093) text[i] = static_cast<char>('a' + (seed + i / 4093) % 26);
+    frame.texts = {text};
+    frame.words = {seed};
+    return frame;
+}
+
+}  // namespace
+
+// The rings' counters only grow, modulo 2^32: frames crossing both ways over
+// the wrap arrive whole and in order.
+TEST(EngineChannel, FramesCrossTheCountersWrapBothWays) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    uint32_t nearTheWrap = 0xFFFFFFFFu - (3u << 20) / 2;  // the wrap half-way through
+    pair.library->StartCountsAt(nearTheWrap);
+    pair.engine->StartCountsAt(nearTheWrap);
+    ChannelFrame received;
+    for (int i = 0; i < 12; ++i) {
+        ChannelFrame down = FrameOfSize((256 << 10) + 17 * i, i), up = FrameOfSize((200 << 10) + 31 * i, 100 + i);
+        ASSERT_TRUE(pair.library->Send(down)) << i;
+        ASSERT_EQ(Receive(*pair.engine, &received), Waited::Frame) << i;
+        ASSERT_TRUE(received == down) << i;
+        ASSERT_TRUE(pair.engine->Send(up)) << i;
+        ASSERT_EQ(Receive(*pair.library, &received), Waited::Frame) << i;
+        ASSERT_TRUE(received == up) << i;
+    }
+    EXPECT_FALSE(pair.library->Ended());
+    EXPECT_FALSE(pair.engine->Ended());
+}
+
+// A frame larger than the ring waits for room within the budget it is given
+// (a reader that reads nothing costs that and no more), its writer is woken
+// by the reader's event once room is made, and it arrives whole.
+TEST(ChannelWait, AFrameLargerThanTheRingWaitsForRoomWithinItsBudgetAndIsWokenByTheReader) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    ChannelFrame large = FrameOfSize(3 << 20, 7);
+    WaitBudget budget(Milliseconds(60));
+    WaitClock::time_point start = WaitClock::now();
+    ASSERT_EQ(SendFrame(*pair.library, nullptr, large, budget, Dispatch::SentMessages), Waited::Overdue);
+    EXPECT_GE(WaitClock::now() - start, Milliseconds(60));
+    EXPECT_LT(WaitClock::now() - start, Milliseconds(5000));
+    ASSERT_TRUE(pair.library->BeginRoomWait()) << "the ring is full";
+    ChannelFrame received;
+    EXPECT_EQ(pair.engine->Poll(&received), EngineChannel::Polled::Nothing) << "a third of it so far";
+    pair.library->EndRoomWait();
+    EXPECT_EQ(WaitForSingleObject(pair.library->Arrival(), 0), WAIT_OBJECT_0) << "the reader woke the writer";
+    Waited sent = Waited::Overdue;
+    EngineChannel::Polled polled = EngineChannel::Polled::Nothing;
+    for (int round = 0; round < 10 && polled != EngineChannel::Polled::Frame; ++round) {
+        WaitBudget more(Milliseconds(60));
+        if (sent != Waited::Frame) sent = SendRest(*pair.library, nullptr, more, Dispatch::SentMessages);
+        polled = pair.engine->Poll(&received);
+    }
+    EXPECT_EQ(sent, Waited::Frame);
+    ASSERT_EQ(polled, EngineChannel::Polled::Frame);
+    EXPECT_TRUE(received == large);
+}
+
 // A silent peer costs the waiter its budget and no more; the waiter's own
 // time (here: none) is not the peer's.
 TEST(ChannelWait, ASilentPeerRunsTheBudgetOutAndTheChannelStaysUsable) {

@@ -63,6 +63,9 @@ int Run(const std::string& fault, ChannelEnds ends) {
     ChannelFrame greeting = Greeting(fault == "hello-version" ? kEngineProtocolVersion + 1 : kEngineProtocolVersion);
     if (fault == "hello-words") greeting.words.pop_back();
     if (!channel.Send(greeting)) return 2;
+    if (fault == "deaf") {  // reads nothing more, as an engine hung between calls
+        for (;;) Sleep(1000);
+    }
     ChannelFrame call;
     while (Receive(channel, &call)) {
         if (fault == "slow") Sleep(700);  // then the right answer: a sound engine, merely slow

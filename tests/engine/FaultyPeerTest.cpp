@@ -10,6 +10,8 @@
 #include <ScopedEngineTimeLimits.h>
 #include <gtest/gtest.h>
 
+#include <ChannelWait.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +77,28 @@ TEST(FaultyPeer, MoreQueuedNoticesThanTheBoundEndTheEngineProcess) {
     EXPECT_FALSE(proxy->Call(&record, kDoPlay).has_value());
     EXPECT_TRUE(proxy->Ended());
     EXPECT_NE(debug.TakeText().find("queued more notices than a sound one can"), std::string::npos);
+}
+
+// Sending is part of the call's time: a call that waits for room in the
+// ring of an engine process that reads nothing is reported at the soft limit
+// and given up at the hard one, as a call that waits for its answer.
+TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
+    ScopedEngineTimeLimits limits(u"0.3,1.5");
+    DebugOutputCapture debug;
+    std::u16string reason;
+    std::unique_ptr<EngineProxy> proxy = StartPeer("deaf", &reason);
+    ASSERT_NE(proxy, nullptr);
+    InstanceRecord record{0, nullptr};
+    proxy->Adopt(&record);
+    WaitClock::time_point start = WaitClock::now();
+    EXPECT_FALSE(proxy->Call(&record, kSetVariable, {}, {std::string("name"), std::string(2 << 20, 'v')}));
+    WaitClock::duration took = WaitClock::now() - start;
+    EXPECT_TRUE(proxy->Ended());
+    EXPECT_GE(took, Milliseconds(1500));
+    EXPECT_LT(took, Milliseconds(3000)) << "the hard limit, not later";
+    std::string lines = debug.TakeText();
+    EXPECT_NE(lines.find("has not answered call 30 in 300 ms: still waiting"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("has not answered call 30 in 1500 ms: it is ended"), std::string::npos) << lines;
 }
 
 TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {

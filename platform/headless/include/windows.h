@@ -733,3 +733,6 @@ HEADLESS_IMPORT int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src,
 HEADLESS_IMPORT DWORD GetTickCount();
 HEADLESS_IMPORT DWORD GetCurrentThreadId();
 HEADLESS_IMPORT void Sleep(DWORD milliseconds);
+HEADLESS_IMPORT BOOL SwitchToThread();
+// The current process's only: the processors it may run on (as many as a mask has bits).
+HEADLESS_IMPORT BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask, DWORD_PTR* systemMask);

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -51,6 +52,26 @@ extern "C" DWORD GetTickCount() {
 extern "C" DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 
 extern "C" void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+extern "C" BOOL SwitchToThread() { return sched_yield() == 0; }
+
+extern "C" BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask, DWORD_PTR* systemMask) {
+    cpu_set_t set;
+    if (process != GetCurrentProcess() || !processMask || !systemMask ||
+        sched_getaffinity(0, sizeof set, &set) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    long online = sysconf(_SC_NPROCESSORS_ONLN);
+    DWORD_PTR mask = 0, all = 0;
+    for (int cpu = 0; cpu < static_cast<int>(sizeof(DWORD_PTR) * 8) && cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &set)) mask |= DWORD_PTR{1} << cpu;
+        if (cpu < online) all |= DWORD_PTR{1} << cpu;
+    }
+    *processMask = mask;
+    *systemMask = all;
+    return TRUE;
+}
 
 // ---- modules ---------------------------------------------------------------------
 
