@@ -64,7 +64,7 @@ double MedianNs(int iterations, const std::function<void()>& work) {
 }
 
 struct ModeFigures {
-    double callNs = 0, paintNs = 0, paintShareNs = 0, moveNs = 0;
+    double callNs = 0, paintNs = 0, paintShareNs = 0, moveNs = 0, longValueNs = 0;
 };
 
 ModeFigures MeasureMode(Mode mode) {
@@ -77,6 +77,8 @@ ModeFigures MeasureMode(Mode mode) {
         HWND hwnd = window->GetSafeHwnd();
         int x = 0;
         figures.moveNs = MedianNs(20000, [&] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(++x & 511, 100)); });
+        static const std::string longValue(size_t{64} << 20, 'v');
+        figures.longValueNs = MedianNs(3, [&] { window->SetVariable("text", longValue.c_str()); });
     }
     {
         BenchWindow window(kFullWidth, kFullHeight);
@@ -310,6 +312,9 @@ void Report(const ModeFigures& in, const ModeFigures& out, const ModeFigures& pi
     costs.Add({"WM_MOUSEMOVE through the window (HandleEvent and CallFunction2, two round trips)", us(out.moveNs),
                "in process: " + us(in.moveNs) + "; pipes: " + us(pipes.moveNs), out.moveNs / in.moveNs, "<= 2 us",
                out.moveNs <= 2000});
+    costs.Add({"SetVariable with a 64 MiB value (through a 1 MiB ring: the writer waits for room, woken by the reader)",
+               ms(out.longValueNs), "in process: " + ms(in.longValueNs) + "; pipes: " + ms(pipes.longValueNs),
+               out.longValueNs / in.longValueNs, "none (reported)", true});
     char idleText[64];
     std::snprintf(idleText, sizeof idleText, "%.2f %% / %.2f %%", idle.library * 100, idle.engine * 100);
     costs.Add({"a widget open, idle for 10 s: the library's / the engine process's CPU", idleText, "a core: 100 %",

@@ -134,6 +134,12 @@ void FrameReader::Feed(const uint8_t* data, size_t size) {
         pending_.clear();
         start_ = 0;
     }
+    if (pending_.size() == start_ && size >= 4) {
+        // A frame's start: room for all of it at once, rather than growing
+        // (and copying) a long one piece by piece.
+        uint32_t frameSize = U32At(data);
+        if (frameSize > size && frameSize <= ChannelFrame::kMaxBytes) pending_.reserve(start_ + frameSize);
+    }
     pending_.insert(pending_.end(), data, data + size);
 }
 

@@ -19,10 +19,11 @@ namespace {
 // the spinner would hold the core the answer needs.
 constexpr std::chrono::microseconds kSpinInsideCall{1000};
 constexpr std::chrono::microseconds kSpinWhenIdle{50};
-// Between looks, a pause; every so many looks, the processor is offered to
-// another thread, should one wait for it (the other side, where every
-// processor is busy).
-constexpr unsigned kLooksBetweenYields = 64;
+// Between looks, a pause; every so many looks (some 40 us), the processor is
+// offered to another thread, should one wait for it. Not more often: where
+// every processor is busy with other processes, a yield every 64 looks made
+// a call serving one request take 104 us instead of 1.4 (bench/RESULTS.md).
+constexpr unsigned kLooksBetweenYields = 1024;
 // The process's processors are read again at most this often: the read
 // costs a system call (a server call under Wine), and affinity rarely changes.
 constexpr std::chrono::milliseconds kProcessorsReadEvery{1000};
