@@ -3,11 +3,23 @@
 #include <ChildCopy.h>
 #include <EngineMode.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "EngineFixture.h"
 
 namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// An engine process that dies is seen dead at once (its handle, not a time
+// limit, tells): well within this, against a hard limit of 45 s.
+constexpr milliseconds kDeathSeenWithin{3000};
+
+milliseconds Since(steady_clock::time_point start) {
+    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start);
+}
 
 class EngineProcess : public EngineTest {
 protected:
@@ -19,7 +31,9 @@ protected:
     // Ends the engine process the way `raise` says, inside DoPlay of the owner.
     void EndInsideDoPlay(RecordingOwner& owner, int32_t raise) {
         client->setRaise(kDoPlay, raise);
+        steady_clock::time_point start = steady_clock::now();
         EXPECT_FALSE(owner.DoPlay()) << "a call the engine process did not finish failed";
+        EXPECT_LT(Since(start), kDeathSeenWithin);
         client->setRaise(kDoPlay, kRaiseNothing);
     }
 };
@@ -94,6 +108,7 @@ TEST_F(EngineProcess, CallsCutShortByTheEndOfTheProcessReportFailure) {
         RecordingOwner& owner = NewOwner();
         ASSERT_NE(CreateInstance(owner), nullptr);
         client->setRaise(entry, kRaiseCrash);
+        steady_clock::time_point start = steady_clock::now();
         if (entry == kSetVariable) {
             EXPECT_EQ(owner.SetVariable("name", "value"), 0);
         } else if (entry == kCallFunction) {
@@ -101,6 +116,7 @@ TEST_F(EngineProcess, CallsCutShortByTheEndOfTheProcessReportFailure) {
         } else {
             EXPECT_FALSE(owner.LoadMovie(0, "movie", false));
         }
+        EXPECT_LT(Since(start), kDeathSeenWithin) << entry;
         EXPECT_EQ(owner.instanceRecord, nullptr) << entry;
         client->reset();
     }
@@ -125,7 +141,9 @@ TEST_F(EngineProcess, WhatTheGuardCatchesInItsProcessLeavesThatProcessRunning) {
 TEST_F(EngineProcess, AnEndDuringCreationGivesNoInstance) {
     client->setRaise(kNewInstance, kRaiseCrash);
     RecordingOwner& owner = NewOwner();
+    steady_clock::time_point start = steady_clock::now();
     EXPECT_EQ(CreateInstance(owner), nullptr);
+    EXPECT_LT(Since(start), kDeathSeenWithin);
     EXPECT_EQ(Manager().InstanceCount(), 0);
     client->reset();
     EXPECT_NE(CreateInstance(NewOwner()), nullptr);
@@ -137,7 +155,9 @@ TEST_F(EngineProcess, AnEndDuringDestructionStillDestroysTheInstance) {
     ASSERT_NE(CreateInstance(first), nullptr);
     ASSERT_NE(CreateInstance(second), nullptr);
     client->setRaise(kDestroyInstance, kRaiseCrash);
+    steady_clock::time_point start = steady_clock::now();
     DestroyInstance(first);
+    EXPECT_LT(Since(start), kDeathSeenWithin);
     EXPECT_EQ(second.instanceRecord, nullptr) << "the other instance lost its engine";
     EXPECT_EQ(Manager().InstanceCount(), 0);
     client->reset();
@@ -165,6 +185,8 @@ TEST_F(EngineProcess, AHostKilledFromOutsideLeavesNoEngineProcessBehind) {
     Sleep(200);  // into DoPlay, where the engine hangs
     ASSERT_EQ(WaitForSingleObject(host.Process(), 0), WAIT_TIMEOUT) << "the host waits for its hung engine";
     TerminateProcess(host.Process(), 9);
+    steady_clock::time_point start = steady_clock::now();
     EXPECT_EQ(WaitForSingleObject(engineProcess, 5000), WAIT_OBJECT_0) << "the engine process ended with its host";
+    EXPECT_LT(Since(start), kDeathSeenWithin);
     CloseHandle(engineProcess);
 }

@@ -59,7 +59,9 @@ TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
         proxy->Adopt(&record);
         int endings = 0;
         proxy->SetEndedHandler([&] { ++endings; });
+        WaitClock::time_point start = WaitClock::now();
         EXPECT_FALSE(proxy->Call(&record, kDoPlay).has_value()) << fault;
+        EXPECT_LT(WaitClock::now() - start, Milliseconds(3000)) << fault << ": seen at once, not at a limit";
         EXPECT_TRUE(proxy->Ended()) << fault;
         EXPECT_EQ(endings, 1) << fault;
     }

@@ -29,7 +29,9 @@ TEST_F(EngineProcessWindow, AWindowWhoseEngineProcessEndedPaintsWhiteAndTakesInp
     ASSERT_EQ(PixelAt(hwnd, 30, 20), RGB(255, 0, 0)) << "the engine painted";
 
     engine->setRaise(kDoPlay, kRaiseAbort);
+    WaitClock::time_point start = WaitClock::now();
     EXPECT_FALSE(window->DoPlay());
+    EXPECT_LT(WaitClock::now() - start, Milliseconds(3000)) << "its death seen at once, not at a limit";
     EXPECT_EQ(window->GetInstanceRecord(), nullptr);
     Pump();  // the window asked to be painted again
     EXPECT_EQ(PixelAt(hwnd, 30, 20), RGB(255, 255, 255));
@@ -94,7 +96,7 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
         WaitClock::duration waited = WaitClock::now() - start;
         engine->reset();
         EXPECT_GE(waited, Milliseconds(1500)) << entry;
-        EXPECT_LT(waited, Milliseconds(15000)) << entry;
+        EXPECT_LT(waited, Milliseconds(4500)) << entry << ": at the hard limit, not later";
         EXPECT_EQ(other->GetInstanceRecord(), nullptr) << entry;
         if (created) {
             EXPECT_EQ(created->GetInstanceRecord(), nullptr);
