@@ -38,6 +38,17 @@ std::unique_ptr<EngineProxy> StartPeer(const std::string& fault, std::u16string*
     return EngineProxy::StartProgram(program, std::u16string(fault.begin(), fault.end()), services, reason);
 }
 
+// A peer started, with one instance of the test's adopted.
+struct StartedPeer {
+    explicit StartedPeer(const std::string& fault, const HostServices& services = TheHostServices())
+        : proxy(StartPeer(fault, &reason, services)) {
+        if (proxy) proxy->Adopt(&record);
+    }
+    std::u16string reason;
+    std::unique_ptr<EngineProxy> proxy;
+    InstanceRecord record{0, nullptr};
+};
+
 }  // namespace
 
 TEST(FaultyPeer, AGreetingOtherThanOursGivesNoEngine) {
@@ -71,13 +82,10 @@ TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
 // engine process is ended as faulty rather than held in this process.
 TEST(FaultyPeer, MoreQueuedNoticesThanTheBoundEndTheEngineProcess) {
     DebugOutputCapture debug;
-    std::u16string reason;
-    std::unique_ptr<EngineProxy> proxy = StartPeer("notice-flood", &reason);
-    ASSERT_NE(proxy, nullptr);
-    InstanceRecord record{0, nullptr};
-    proxy->Adopt(&record);
-    EXPECT_FALSE(proxy->Call(&record, kDoPlay).has_value());
-    EXPECT_TRUE(proxy->Ended());
+    StartedPeer peer("notice-flood");
+    ASSERT_NE(peer.proxy, nullptr);
+    EXPECT_FALSE(peer.proxy->Call(&peer.record, kDoPlay).has_value());
+    EXPECT_TRUE(peer.proxy->Ended());
     EXPECT_NE(debug.TakeText().find("queued more notices than a sound one can"), std::string::npos);
 }
 
@@ -87,15 +95,12 @@ TEST(FaultyPeer, MoreQueuedNoticesThanTheBoundEndTheEngineProcess) {
 TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
     ScopedEngineTimeLimits limits(u"0.3,1.5");
     DebugOutputCapture debug;
-    std::u16string reason;
-    std::unique_ptr<EngineProxy> proxy = StartPeer("deaf", &reason);
-    ASSERT_NE(proxy, nullptr);
-    InstanceRecord record{0, nullptr};
-    proxy->Adopt(&record);
+    StartedPeer peer("deaf");
+    ASSERT_NE(peer.proxy, nullptr);
     WaitClock::time_point start = WaitClock::now();
-    EXPECT_FALSE(proxy->Call(&record, kSetVariable, {}, {std::string("name"), std::string(2 << 20, 'v')}));
+    EXPECT_FALSE(peer.proxy->Call(&peer.record, kSetVariable, {}, {std::string("name"), std::string(2 << 20, 'v')}));
     WaitClock::duration took = WaitClock::now() - start;
-    EXPECT_TRUE(proxy->Ended());
+    EXPECT_TRUE(peer.proxy->Ended());
     EXPECT_GE(took, Milliseconds(1500));
     EXPECT_LT(took, Milliseconds(3000)) << "the hard limit, not later";
     std::string lines = debug.TakeText();
@@ -104,15 +109,12 @@ TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
 }
 
 TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {
-    std::u16string reason;
-    std::unique_ptr<EngineProxy> proxy = StartPeer("none", &reason);
-    ASSERT_NE(proxy, nullptr);
-    InstanceRecord record{0, nullptr};
-    proxy->Adopt(&record);
-    std::optional<ChannelFrame> answer = proxy->Call(&record, kDoPlay);
+    StartedPeer peer("none");
+    ASSERT_NE(peer.proxy, nullptr);
+    std::optional<ChannelFrame> answer = peer.proxy->Call(&peer.record, kDoPlay);
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->words[kAnswerResult], 1);
-    EXPECT_FALSE(proxy->Ended());
+    EXPECT_FALSE(peer.proxy->Ended());
 }
 
 namespace {
@@ -149,21 +151,18 @@ TEST(FaultyPeer, TheSoftLimitsReportMayCallTheEngineAgainAndBothCallsAreAnswered
     DebugOutputCapture debug;
     static HostServices services = TheHostServices();
     services.entries[kServiceTrace] = AsEntry(&TraceThatCallsAgain::Trace);
-    std::u16string reason;
-    std::unique_ptr<EngineProxy> proxy = StartPeer("slow", &reason, services);
-    ASSERT_NE(proxy, nullptr);
-    TraceThatCallsAgain::proxy = proxy.get();
-    InstanceRecord record{0, nullptr};
-    proxy->Adopt(&record);
-    std::optional<ChannelFrame> answer = proxy->Call(&record, kDoPlay);
+    StartedPeer peer("slow", services);
+    ASSERT_NE(peer.proxy, nullptr);
+    TraceThatCallsAgain::proxy = peer.proxy.get();
+    std::optional<ChannelFrame> answer = peer.proxy->Call(&peer.record, kDoPlay);
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->words[kAnswerResult], 1);
     EXPECT_EQ(answer->code, kDoPlay);
-    EXPECT_FALSE(proxy->Ended());
+    EXPECT_FALSE(peer.proxy->Ended());
     // The second call's report came after the time given to serving: it
     // waits for the thread's message loop, which the announcement reaches.
     ASSERT_EQ(TraceThatCallsAgain::texts.size(), 1u);
-    proxy->ServeNotices();
+    peer.proxy->ServeNotices();
     ASSERT_EQ(TraceThatCallsAgain::texts.size(), 2u) << "one report for each slow call";
     EXPECT_EQ(TraceThatCallsAgain::texts[0], "the engine process has not answered call 68 in 300 ms: still waiting");
     EXPECT_TRUE(TraceThatCallsAgain::takesCallsWhenCalled) << "reported once the call had its answer";
