@@ -87,7 +87,15 @@ int Run(const std::string& fault, ChannelEnds ends) {
             answer.resize(answer.size() / 2);
             channel.SendBytes(answer);
             ExitProcess(0);
-        } else if (fault == "broken-counter") {  // the library's ring's written count: more than a ring
+        } else if (fault == "broken-reader-count") {  // read more of the library's ring than it wrote, then answer
+            auto* counters = ends.rings ? static_cast<uint32_t*>(MapViewOfFile(ends.rings, FILE_MAP_WRITE, 0, 0, 4096))
+                                        : nullptr;
+            if (!counters) return 2;
+            counters[64 / 4] += 3u << 20;
+            UnmapViewOfFile(counters);
+            if (!channel.Send(Fault("none", call))) return 2;
+            Sleep(2000);  // reading would publish its own count again
+        } else if (fault == "broken-counter") {  // the written count of the ring to the library: more than a ring
             if (!ends.rings) return 2;
             auto* counters = static_cast<uint32_t*>(MapViewOfFile(ends.rings, FILE_MAP_WRITE, 0, 0, 4096));
             if (!counters) return 2;

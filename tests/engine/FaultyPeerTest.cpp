@@ -78,6 +78,18 @@ TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
     }
 }
 
+// The count of the library's ring that the engine process publishes as read,
+// past what the library wrote: the library's next write that looks at it
+// (one that needs more room than it last saw) ends that engine process.
+TEST(FaultyPeer, AReadCountPastWhatWasWrittenEndsItsEngineProcess) {
+    StartedPeer peer("broken-reader-count");
+    ASSERT_NE(peer.proxy, nullptr);
+    EXPECT_TRUE(peer.proxy->Call(&peer.record, kDoPlay).has_value()) << "answered; the count broken meanwhile";
+    std::string value(5 << 20, 'v');  // written past the ring, and past the mapping, were the count believed
+    EXPECT_FALSE(peer.proxy->Call(&peer.record, kSetVariable, {}, {std::string("name"), value}).has_value());
+    EXPECT_TRUE(peer.proxy->Ended());
+}
+
 // Notices queued inside a call are bounded in bytes: past the bound the
 // engine process is ended as faulty rather than held in this process.
 TEST(FaultyPeer, MoreQueuedNoticesThanTheBoundEndTheEngineProcess) {
