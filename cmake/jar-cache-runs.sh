@@ -2,7 +2,8 @@
 # The jar's natives through the per-user cache, as JVMs meet it: two JVMs
 # started together on an empty cache both load and play; then a cached file
 # changed on disk is replaced before the next JVM loads it; a cache that
-# cannot be written gives way to a temporary folder of the user's own, said once.
+# cannot be written gives way to a temporary folder of the user's own, said
+# once, and used again by the next start rather than another made.
 # Usage: jar-cache-runs.sh CACHE_HOME BUILT_LIBRARY COMMAND...
 # COMMAND runs the jar's tests in one JVM; BUILT_LIBRARY is what the jar carries.
 set -u
@@ -39,9 +40,13 @@ cmp -s "$cached" "$built" || fail "the changed $name was kept"
 # A cache under a plain file cannot be made; the JVM's temporary folder takes it.
 temporary="$logs/temporary"
 mkdir "$temporary"
-XDG_CACHE_HOME="$cached" "$@" "-Djava.io.tmpdir=$temporary" "-Dvp.expectedLibrary=$temporary" \
-  >"$logs/unwritable.log" 2>&1 || fail "a JVM did not load with an unwritable cache"
-[ "$(grep -c "cannot be written" "$logs/unwritable.log")" = 1 ] || fail "the fallback was not said once"
+for run in 1 2; do
+  XDG_CACHE_HOME="$cached" "$@" "-Djava.io.tmpdir=$temporary" "-Dvp.expectedLibrary=$temporary" \
+    >"$logs/unwritable-$run.log" 2>&1 || fail "a JVM did not load with an unwritable cache (run $run)"
+  [ "$(grep -c "cannot be put in the cache" "$logs/unwritable-$run.log")" = 1 ] || fail "the fallback was not said once"
+done
+[ "$(find "$temporary" -maxdepth 1 -name 'vantra-player-natives*' | wc -l)" = 1 ] ||
+  fail "each start made a temporary folder of its own: $(ls "$temporary")"
 [ -n "$(find "$temporary" -maxdepth 1 -name 'vantra-player-natives*' -perm 700)" ] ||
   fail "the temporary folder is not the user's own"
-echo "jar-cache-runs: two JVMs at once loaded; a changed cached file was replaced; an unwritable cache gave way"
+echo "jar-cache-runs: two JVMs at once loaded; a changed cached file was replaced; an unwritable cache gave way to one temporary folder, reused"

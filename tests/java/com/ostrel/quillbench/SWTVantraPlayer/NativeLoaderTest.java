@@ -2,6 +2,8 @@ package com.ostrel.quillbench.SWTVantraPlayer;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
@@ -10,8 +12,10 @@ import java.io.IOException;
 import java.net.URL;
 import java.net.URLClassLoader;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.FileSystemException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.Callable;
@@ -82,6 +86,57 @@ class NativeLoaderTest {
             assertArrayEquals(LIBRARY, Files.readAllBytes(run.get().resolve("libJNIToVantraPlayerBridge.so")));
         }
         pool.shutdown();
+    }
+
+    @Test
+    void aRenameOntoAFileAnotherJvmHoldsGivesWayToThatFileOnlyWhenItIsTheListedOne() throws Exception {
+        Path work = Files.createTempDirectory("native-loader");
+        ClassLoader jar = jarWith(work.resolve("jar"), soundList());
+        // As on Windows: the other JVM wrote the file first and holds it loaded.
+        NativeLoader.Mover heldByAnother = (part, target) -> {
+            Files.write(target, Files.readAllBytes(part));
+            throw new FileSystemException(target.toString(), null, "in use by another process");
+        };
+        Path folder = NativeLoader.extract(jar, "linux-x64", work.resolve("cache"), heldByAnother);
+        assertArrayEquals(LIBRARY, Files.readAllBytes(folder.resolve("libJNIToVantraPlayerBridge.so")));
+        try (var left = Files.list(folder)) {
+            assertEquals(2, left.count(), "no temporary file left behind");
+        }
+        NativeLoader.Mover heldStale = (part, target) -> {
+            Files.write(target, "an older library".getBytes(StandardCharsets.UTF_8));
+            throw new FileSystemException(target.toString(), null, "in use by another process");
+        };
+        assertThrows(FileSystemException.class,
+                () -> NativeLoader.extract(jar, "linux-x64", work.resolve("stale"), heldStale));
+    }
+
+    @Test
+    void theTemporaryFolderIsOnePerContentTheUsersOwnAndReused() throws Exception {
+        Path work = Files.createTempDirectory("native-loader");
+        ClassLoader jar = jarWith(work.resolve("jar"), soundList());
+        Path temporary = Files.createDirectories(work.resolve("tmp"));
+        Path first = NativeLoader.extractIntoTemporaryFolder(jar, "linux-x64", temporary);
+        assertEquals(first, NativeLoader.extractIntoTemporaryFolder(jar, "linux-x64", temporary));
+        assertEquals(PosixFilePermissions.fromString("rwx------"), Files.getPosixFilePermissions(first));
+        assertArrayEquals(LIBRARY, Files.readAllBytes(first.resolve("libJNIToVantraPlayerBridge.so")));
+        // A folder of that name that others may write into is not trusted.
+        Files.setPosixFilePermissions(first, PosixFilePermissions.fromString("rwxrwxrwx"));
+        Path fresh = NativeLoader.extractIntoTemporaryFolder(jar, "linux-x64", temporary);
+        assertNotEquals(first, fresh);
+        assertArrayEquals(LIBRARY, Files.readAllBytes(fresh.resolve("libJNIToVantraPlayerBridge.so")));
+    }
+
+    @Test
+    void aCopyThatIsThereButDoesNotLoadIsSaidWithTheWayOutAndAMissingOneAsItIs() throws Exception {
+        Path work = Files.createTempDirectory("native-loader");
+        Path refused = Files.write(work.resolve("libJNIToVantraPlayerBridge.so"), LIBRARY);
+        UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> NativeLoader.loadExtracted(refused));
+        assertTrue(error.getMessage().contains("-D" + NativeLoader.FOLDER_PROPERTY), error.getMessage());
+        assertTrue(error.getMessage().contains(refused.toString()), error.getMessage());
+        assertTrue(error.getCause() instanceof UnsatisfiedLinkError);
+        Path missing = work.resolve("gone.so");
+        error = assertThrows(UnsatisfiedLinkError.class, () -> NativeLoader.loadExtracted(missing));
+        assertFalse(error.getMessage().contains(NativeLoader.FOLDER_PROPERTY), error.getMessage());
     }
 
     @Test
