@@ -237,6 +237,8 @@ private:
 
 // Starts the engine process with the channel's far ends, which it alone
 // inherits, and no standard handles: what the engine prints goes nowhere.
+// Without the busy cursor Windows would show for a GUI program's start: the
+// user started nothing.
 bool StartHostProcess(const std::u16string& program, const std::u16string& enginePath, const ChannelEnds& theirs,
                       PROCESS_INFORMATION* started) {
     std::u16string line =
@@ -249,18 +251,19 @@ bool StartHostProcess(const std::u16string& program, const std::u16string& engin
     if (!inherited.List()) return false;
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_FORCEOFFFEEDBACK;
     startup.lpAttributeList = inherited.List();
     return CreateProcessW(AsWide(program.c_str()), AsWide(&line[0]), nullptr, nullptr, TRUE,
                           EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, started) != FALSE;
 }
 
 // A job that ends the engine process when its last handle closes, as the
-// library's process ends: the engine process cannot outlive the JVM.
+// library's process ends: the engine process cannot outlive the JVM. What
+// the engine starts (a browser for a link) leaves the job: it is the user's.
 HANDLE JobEndingWithUs(HANDLE process) {
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
     if (job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
         AssignProcessToJobObject(job, process)) {
         return job;

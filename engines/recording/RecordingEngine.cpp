@@ -175,6 +175,24 @@ void Raise(int32_t kind) {
     }
 }
 
+// Starts the program of an ASCII command line and lets it run on; its process id, 0 if none.
+int32_t StartProgram(const char* commandLine) {
+    std::u16string line(commandLine, commandLine + std::strlen(commandLine));
+    size_t programEnd = line.size() > 1 && line[0] == u'"' ? line.find(u'"', 1) : std::u16string::npos;
+    if (programEnd == std::u16string::npos) return 0;
+    std::u16string program = line.substr(1, programEnd - 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(reinterpret_cast<LPCWSTR>(program.c_str()), reinterpret_cast<LPWSTR>(&line[0]), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return 0;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return static_cast<int32_t>(started.dwProcessId);
+}
+
 // The scripted service call of an entry, with what it gave kept for the test.
 void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
     SharedState& state = State();
@@ -208,6 +226,17 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
             UpdateWindow(window);
         }
         state.lastStatus = 1;
+        return;
+    }
+    if (behaviour.serviceCall == kStartProgram) {
+        state.lastStatus = StartProgram(behaviour.serviceText);
+        return;
+    }
+    if (behaviour.serviceCall == kReadStartupFlags) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        GetStartupInfoW(&startup);
+        state.lastStatus = static_cast<int32_t>(startup.dwFlags);
         return;
     }
     if (behaviour.serviceCall == kAskToKillScriptFromAThread) {

@@ -62,6 +62,11 @@ enum RecordingServiceCall : int32_t {
     // GetWindowHandle gives, as an engine handles its window itself; status 1 once returned:
     kUpdateHostWindowOnce = 10,  // InvalidateRect {0, 0, 10, 10}, then UpdateWindow
     kResizeHostWindowOnce = 11,  // SetWindowPos to 70 x 50
+    // Not services, as an engine starts a browser for a link: status is the
+    // started program's process id (0 when it did not start); the text is its
+    // command line, the program named first, in quotes.
+    kStartProgram = 12,
+    kReadStartupFlags = 13,  // status: the flags of the engine's process's startup information
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

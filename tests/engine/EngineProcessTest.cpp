@@ -190,3 +190,58 @@ TEST_F(EngineProcess, AHostKilledFromOutsideLeavesNoEngineProcessBehind) {
     EXPECT_LT(Since(start), kDeathSeenWithin);
     CloseHandle(engineProcess);
 }
+
+TEST_F(EngineProcess, StartsWithoutTheBusyCursor) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    client->setServiceCall(kDoPlay, kReadStartupFlags, "");
+    ASSERT_TRUE(owner.DoPlay());
+    int32_t flags = 0;
+    client->lastServiceCall(&flags, nullptr, 0);
+    EXPECT_NE(flags & STARTF_FORCEOFFFEEDBACK, 0) << "startup flags " << flags;
+}
+
+// Stands for a program the engine starts: it waits to be ended.
+TEST_F(EngineProcess, DISABLED_AProgramTheEngineStarts) { Sleep(60000); }
+
+// The host of the test below: its engine starts a program inside DoPlay.
+TEST_F(EngineProcess, DISABLED_HostOfAnEngineThatStartsAProgram) {
+    RecordingOwner& owner = NewOwner();
+    ASSERT_NE(CreateInstance(owner), nullptr);
+    std::vector<WCHAR> own(1024);
+    DWORD length = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
+    ASSERT_TRUE(length > 0 && length < own.size());
+    std::string program;
+    for (DWORD i = 0; i < length; ++i) program += static_cast<char>(own[i]);  // the build folder's path is ASCII
+    std::string line = "\"" + program +
+                       "\" --gtest_also_run_disabled_tests --gtest_filter=EngineProcess.DISABLED_AProgramTheEngineStarts";
+    client->setServiceCall(kDoPlay, kStartProgram, line.c_str());
+    ASSERT_TRUE(owner.DoPlay());
+    int32_t started = 0;
+    client->lastServiceCall(&started, nullptr, 0);
+    std::printf("engine process %d\nprogram %d\n", client->processId(), started);
+    std::fflush(stdout);
+    Sleep(60000);
+}
+
+TEST_F(EngineProcess, WhatTheEngineStartsOutlivesTheApplicationAndTheEngineProcessDoesNot) {
+    ChildCopy host("EngineProcess.DISABLED_HostOfAnEngineThatStartsAProgram");
+    ASSERT_TRUE(host.Started());
+    std::optional<long> engine = host.NumberAfter("engine process ");
+    std::optional<long> program = host.NumberAfter("program ");
+    ASSERT_TRUE(engine.has_value() && program.has_value()) << "the host reported both";
+    ASSERT_NE(*program, 0) << "the engine started its program";
+    HANDLE engineProcess = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*engine));
+    HANDLE programProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(*program));
+    ASSERT_NE(engineProcess, nullptr);
+    ASSERT_NE(programProcess, nullptr);
+    TerminateProcess(host.Process(), 9);
+    steady_clock::time_point start = steady_clock::now();
+    EXPECT_EQ(WaitForSingleObject(engineProcess, 5000), WAIT_OBJECT_0) << "the engine process ended with its host";
+    EXPECT_LT(Since(start), kDeathSeenWithin);
+    EXPECT_EQ(WaitForSingleObject(programProcess, 1000), WAIT_TIMEOUT) << "the engine's program runs on";
+    TerminateProcess(programProcess, 1);
+    WaitForSingleObject(programProcess, 5000);
+    CloseHandle(programProcess);
+    CloseHandle(engineProcess);
+}

@@ -574,8 +574,10 @@ HEADLESS_IMPORT BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD
 // application name is a program of this system; the command line is split
 // as Windows splits one (blanks between arguments, double quotes around one
 // with blanks). Job objects end their processes when their last handle
-// closes, if asked to (only that limit). OpenProcess opens any process for
-// waiting on it.
+// closes, if asked to; they never hold what their processes start, so the
+// silent breakaway limit is taken and changes nothing. A child sees the
+// flags of its startup information. OpenProcess opens any process for
+// waiting on it and ending it.
 typedef struct _STARTUPINFOW {
     DWORD cb;
     LPWSTR lpReserved;
@@ -608,6 +610,7 @@ HEADLESS_IMPORT BOOL InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_L
 HEADLESS_IMPORT BOOL UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD flags, DWORD_PTR attribute,
                                                LPVOID value, SIZE_T size, LPVOID previous, SIZE_T* returnSize);
 HEADLESS_IMPORT void DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list);
+#define STARTF_FORCEOFFFEEDBACK 0x00000080
 #define STARTF_USESTDHANDLES 0x00000100
 #define STD_INPUT_HANDLE ((DWORD)-10)
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
@@ -622,6 +625,7 @@ HEADLESS_IMPORT BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPS
                                     LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
                                     LPPROCESS_INFORMATION information);
 HEADLESS_IMPORT HANDLE GetStdHandle(DWORD which);
+HEADLESS_IMPORT void GetStartupInfoW(LPSTARTUPINFOW startup);
 #define HANDLE_FLAG_INHERIT 0x00000001
 HEADLESS_IMPORT BOOL SetHandleInformation(HANDLE handle, DWORD mask, DWORD flags);
 // Waits on processes and events (eventfds, inheritable through a handle list
@@ -653,6 +657,7 @@ HEADLESS_IMPORT BOOL ResetEvent(HANDLE event);
 HEADLESS_IMPORT BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
 HEADLESS_IMPORT BOOL TerminateProcess(HANDLE process, UINT code);
 #define SYNCHRONIZE 0x00100000L
+#define PROCESS_TERMINATE 0x0001
 HEADLESS_IMPORT HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
 typedef union _LARGE_INTEGER {
     long long QuadPart;
@@ -681,6 +686,7 @@ typedef struct _JOBOBJECT_EXTENDED_LIMIT_INFORMATION {
     SIZE_T PeakJobMemoryUsed;
 } JOBOBJECT_EXTENDED_LIMIT_INFORMATION;
 typedef enum _JOBOBJECTINFOCLASS { JobObjectExtendedLimitInformation = 9 } JOBOBJECTINFOCLASS;
+#define JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK 0x00001000
 #define JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE 0x00002000
 HEADLESS_IMPORT HANDLE CreateJobObjectW(LPSECURITY_ATTRIBUTES attributes, LPCWSTR name);
 HEADLESS_IMPORT BOOL SetInformationJobObject(HANDLE job, JOBOBJECTINFOCLASS infoClass, LPVOID info, DWORD size);

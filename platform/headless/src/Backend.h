@@ -190,6 +190,8 @@ private:
 
 // Where a child finds the descriptors of the pipe ends and events it inherited.
 constexpr char kInheritedPipeEndsVariable[] = "HEADLESS_INHERITED_PIPE_ENDS";
+// The flags of a child's startup information, as its parent gave them.
+constexpr char kStartupFlagsVariable[] = "HEADLESS_STARTUP_FLAGS";
 
 // Shared helpers of the backend's source files.
 std::u16string LowerName(LPCWSTR name);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <iterator>
 
 #include "Backend.h"
@@ -107,15 +108,19 @@ bool InheritedDescriptors(LPSTARTUPINFOW startup, DWORD flags, std::vector<int>*
 }
 
 // This process's environment with the child's inherited descriptors named.
-std::vector<std::string> ChildEnvironment(const std::vector<int>& descriptors) {
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+std::vector<std::string> ChildEnvironment(const std::vector<int>& descriptors, DWORD startupFlags) {
     std::vector<std::string> environment;
     std::string prefix = std::string(kInheritedPipeEndsVariable) + "=";
+    std::string flagsPrefix = std::string(kStartupFlagsVariable) + "=";
     for (char** entry = environ; *entry; ++entry) {
-        if (std::string(*entry).compare(0, prefix.size(), prefix) != 0) environment.push_back(*entry);
+        if (!StartsWith(*entry, prefix) && !StartsWith(*entry, flagsPrefix)) environment.push_back(*entry);
     }
     std::string named = prefix;
     for (int fd : descriptors) named += std::to_string(fd) + ",";
     environment.push_back(named);
+    environment.push_back(flagsPrefix + std::to_string(startupFlags));
     return environment;
 }
 
@@ -187,7 +192,7 @@ extern "C" BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURI
         }
     }
     for (int fd : inherited) posix_spawn_file_actions_adddup2(&actions, fd, fd);  // clears close-on-exec
-    std::vector<std::string> childEnvironment = ChildEnvironment(inherited);
+    std::vector<std::string> childEnvironment = ChildEnvironment(inherited, startup->dwFlags);
     std::vector<char*> envp;
     for (std::string& entry : childEnvironment) envp.push_back(&entry[0]);
     envp.push_back(nullptr);
@@ -214,7 +219,8 @@ extern "C" BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURI
 }
 
 extern "C" HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
-    int pidfd = access == SYNCHRONIZE ? static_cast<int>(syscall(SYS_pidfd_open, processId, 0)) : -1;
+    bool known = (access & ~DWORD{SYNCHRONIZE | PROCESS_TERMINATE}) == 0 && (access & SYNCHRONIZE);
+    int pidfd = known ? static_cast<int>(syscall(SYS_pidfd_open, processId, 0)) : -1;
     if (pidfd < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -237,7 +243,8 @@ extern "C" BOOL SetInformationJobObject(HANDLE handle, JOBOBJECTINFOCLASS infoCl
     auto* limits = static_cast<JOBOBJECT_EXTENDED_LIMIT_INFORMATION*>(info);
     if (!job) return FALSE;
     if (infoClass != JobObjectExtendedLimitInformation || !limits || size != sizeof *limits ||
-        (limits->BasicLimitInformation.LimitFlags & ~DWORD{JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE})) {
+        (limits->BasicLimitInformation.LimitFlags &
+         ~DWORD{JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK})) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -276,6 +283,13 @@ extern "C" HANDLE GetStdHandle(DWORD which) {
         handles[fd] = Backend::Get().AddKernelObject(end);
     }
     return handles[fd];
+}
+
+extern "C" void GetStartupInfoW(LPSTARTUPINFOW startup) {
+    *startup = STARTUPINFOW{};
+    startup->cb = sizeof *startup;
+    const char* flags = std::getenv(kStartupFlagsVariable);
+    startup->dwFlags = flags ? static_cast<DWORD>(std::strtoul(flags, nullptr, 10)) : 0;
 }
 
 extern "C" BOOL GetExitCodeProcess(HANDLE handle, LPDWORD code) {
