@@ -9,6 +9,7 @@
 #include "EngineProtocol.h"
 #include "HostServices.h"
 #include "PlayerInstance.h"
+#include "ProcessWindows.h"
 
 namespace {
 
@@ -26,6 +27,9 @@ constexpr Milliseconds kServingSlice{50};
 // What a process start may take beyond the engine's own time: a minute of
 // CPU where 32-bit code runs in an emulator.
 constexpr Milliseconds kStartAllowance{300000};
+// Past the soft limit, how often the engine process's windows are looked at
+// for a C runtime's error box, which ends it at once rather than at the hard limit.
+constexpr Milliseconds kLookForErrorBoxesEvery{250};
 
 // Thrown out of a proxy entry the host called guarded when the engine raised
 // in its process, or that process ended during the call: as in one process,
@@ -294,13 +298,14 @@ std::unique_ptr<EngineProxy> EngineProxy::StartProgram(const std::u16string& pro
     CloseHandle(started.hThread);
     pair.CloseTheirs();  // the channel ends when the engine process's ends close
     HANDLE job = JobEndingWithUs(started.hProcess);
-    std::unique_ptr<EngineProxy> proxy(new EngineProxy(started.hProcess, job, pair.TakeOurs(), services));
+    std::unique_ptr<EngineProxy> proxy(
+        new EngineProxy(started.hProcess, started.dwProcessId, job, pair.TakeOurs(), services));
     if (!proxy->Greet(reason)) return nullptr;
     return proxy;
 }
 
-EngineProxy::EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services)
-    : process_(process), job_(job), channel_(ends), services_(services), limits_(EngineTimeLimitsFromEnvironment()) {
+EngineProxy::EngineProxy(HANDLE process, DWORD processId, HANDLE job, ChannelEnds ends, const HostServices& services)
+    : process_(process), processId_(processId), job_(job), channel_(ends), services_(services), limits_(EngineTimeLimitsFromEnvironment()) {
     channel_.SetPeer(process_);
 }
 
@@ -461,8 +466,9 @@ std::optional<ChannelFrame> EngineProxy::Call(InstanceRecord* record, int entry,
 }
 
 // A wait of a call (its next frame, or room to send): past the soft limit
-// the engine's slowness is reported, at the hard one it is given up (false,
-// as for a process that ended).
+// the engine's slowness is reported, with the windows its process shows; at
+// the hard one, or once a C runtime's error box shows there, it is given up
+// (false, as for a process that ended).
 template <typename Wait>
 bool EngineProxy::WithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, Wait wait) {
     for (;;) {
@@ -471,10 +477,14 @@ bool EngineProxy::WithinLimits(InstanceRecord* record, int entry, WaitBudget& bu
             case Waited::PeerEnded: return false;
             case Waited::Overdue: break;
         }
-        bool soft = budget.Allowed() < limits_.hard;
-        ReportOverdue(record, entry, budget.Allowed(), soft);
-        if (!soft) return false;
-        budget.Allow(limits_.hard);
+        Milliseconds allowed = budget.Allowed();
+        if (allowed >= limits_.hard) {
+            ReportOverdue(record, entry, allowed, false, Described(WindowsShownBy(processId_)));
+            return false;
+        }
+        if (ShowsARuntimeErrorBox(entry)) return false;
+        if (allowed == limits_.soft) ReportOverdue(record, entry, allowed, true, Described(WindowsShownBy(processId_)));
+        budget.Allow(std::min(limits_.hard, allowed + kLookForErrorBoxesEvery));
     }
 }
 
@@ -495,9 +505,11 @@ bool EngineProxy::SendWithinLimits(InstanceRecord* record, int entry, WaitBudget
 // would reach it: what Java does on hearing it (a call into the widget) must
 // not send a call while this one's answer may already be on its way. Java
 // hears of a hung engine when the process is ended, with the rest of its widgets.
-void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft) {
+void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft,
+                                const std::u16string& shown) {
     std::string text = "the engine process has not answered call " + std::to_string(entry) + " in " +
                        std::to_string(waited.count()) + " ms" + (soft ? ": still waiting" : ": it is ended");
+    if (!shown.empty()) text += "; it shows " + Utf8FromUtf16(shown);
     std::u16string line = u"JNIToVantraPlayerBridge: " + Utf16FromUtf8(text) + u"\n";
     OutputDebugStringW(AsWide(line.c_str()));
     uint32_t instance = InstanceOf(record);
@@ -508,6 +520,19 @@ void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds 
     trace.instance = instance;
     trace.texts = {text};
     pending_.push_back(Pending{std::move(trace), nullptr});
+}
+
+// A C runtime shows its error box and then ends the process: nothing the
+// engine process does after it is worth the wait.
+bool EngineProxy::ShowsARuntimeErrorBox(int entry) {
+    for (const ShownWindow& window : WindowsShownBy(processId_)) {
+        if (!IsRuntimeErrorBox(window)) continue;
+        std::u16string line = u"JNIToVantraPlayerBridge: the engine process shows its C runtime's error box in call " +
+                              Utf16FromUtf8(std::to_string(entry)) + u": it is ended; " + Described({window}) + u"\n";
+        OutputDebugStringW(AsWide(line.c_str()));
+        return true;
+    }
+    return false;
 }
 
 // A reply whose text is too long to send goes without it. While the library

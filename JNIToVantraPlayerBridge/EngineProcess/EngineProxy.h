@@ -80,13 +80,14 @@ public:
     void Forget(InstanceRecord* record);
 
 private:
-    EngineProxy(HANDLE process, HANDLE job, ChannelEnds ends, const HostServices& services);
+    EngineProxy(HANDLE process, DWORD processId, HANDLE job, ChannelEnds ends, const HostServices& services);
     bool Greet(std::u16string* reason);
     template <typename Wait>
     bool WithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, Wait wait);
     bool AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame);
     bool SendWithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, const ChannelFrame& frame);
-    void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft);
+    void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft, const std::u16string& shown);
+    bool ShowsARuntimeErrorBox(int entry);
     bool Serve(const ChannelFrame& request, InstanceRecord* record, int entry, WaitBudget& budget);
     bool ServePosted(const ChannelFrame& posted);
     bool QueueNotice(ChannelFrame notice);
@@ -99,6 +100,7 @@ private:
     void ReapProcess(DWORD graceMs);
 
     HANDLE process_;
+    DWORD processId_;
     HANDLE job_;  // null where jobs cannot be had
     EngineChannel channel_;
     const HostServices& services_;

@@ -239,6 +239,17 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = static_cast<int32_t>(startup.dwFlags);
         return;
     }
+    if (behaviour.serviceCall == kShowRuntimeErrorBox) {
+        MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(u"Runtime Error!\n\nProgram: stagerun\n\nabnormal program termination"),
+                    reinterpret_cast<LPCWSTR>(u"Microsoft Visual C++ Runtime Library"), MB_OK | MB_ICONHAND | MB_TASKMODAL);
+        ExitProcess(3);
+    }
+    if (behaviour.serviceCall == kShowMessageBox) {
+        std::u16string text(behaviour.serviceText, behaviour.serviceText + std::strlen(behaviour.serviceText));
+        MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text.c_str()), reinterpret_cast<LPCWSTR>(u"Movie"), MB_OK);
+        state.lastStatus = 1;
+        return;
+    }
     if (behaviour.serviceCall == kAskToKillScriptFromAThread) {
         state.lastStatus = -1;
         std::thread([record, services] {

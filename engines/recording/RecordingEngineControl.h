@@ -67,6 +67,10 @@ enum RecordingServiceCall : int32_t {
     // command line, the program named first, in quotes.
     kStartProgram = 12,
     kReadStartupFlags = 13,  // status: the flags of the engine's process's startup information
+    // A modal box, as a C runtime shows on abort() (its title and text), then
+    // the process's end, as that runtime's:
+    kShowRuntimeErrorBox = 14,
+    kShowMessageBox = 15,  // a modal box titled "Movie" with the text; status 1 once closed
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

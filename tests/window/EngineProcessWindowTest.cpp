@@ -143,4 +143,47 @@ TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswe
     EXPECT_EQ(debug.TakeText().find("has not answered"), std::string::npos);
     DestroyPlayer(window);
 }
+
+// A modal box the engine process shows is named once a call passes the soft
+// limit: most often it is why the movie stopped. (The headless backend's
+// boxes close at once.)
+TEST_F(EngineProcessWindow, ABoxTheEngineProcessShowsIsNamedPastTheSoftLimit) {
+    ScopedEngineTimeLimits limits;
+    DebugOutputCapture debug;
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    engine->setServiceCall(kDoPlay, kShowMessageBox, "The movie asks: go on?");
+    EXPECT_FALSE(window->DoPlay()) << "the box stays until the hard limit";
+    engine->reset();
+    std::string lines = debug.TakeText();
+    EXPECT_NE(lines.find("in 300 ms: still waiting; it shows \"Movie\": The movie asks: go on?"), std::string::npos)
+        << lines;
+    DestroyPlayer(window);
+}
+
+// A C runtime's error box is the engine's end, not a hang: its process is
+// ended at once, not at the hard limit, and the line carries the box's text.
+TEST_F(EngineProcessWindow, AnEngineProcessShowingItsRuntimesErrorBoxIsEndedAtOnce) {
+    ScopedEngineTimeLimits limits(u"0.3,20");
+    DebugOutputCapture debug;
+    CPlayerWnd* window = CreatePlayer();
+    Place(window, 0, 0, 60, 40);
+    Pump();
+    engine->setServiceCall(kDoPlay, kShowRuntimeErrorBox, "");
+    WaitClock::time_point start = WaitClock::now();
+    EXPECT_FALSE(window->DoPlay());
+    WaitClock::duration waited = WaitClock::now() - start;
+    engine->reset();
+    EXPECT_LT(waited, Milliseconds(300 + 1500)) << "at the soft limit and a look or two, not at the hard one";
+    EXPECT_EQ(window->GetInstanceRecord(), nullptr);
+    std::string lines = debug.TakeText();
+    EXPECT_NE(lines.find("C runtime's error box in call " + std::to_string(kDoPlay) + ": it is ended; "
+                         "\"Microsoft Visual C++ Runtime Library\": Runtime Error!"),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("abnormal program termination"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("has not answered"), std::string::npos) << "no hang reported: " << lines;
+    DestroyPlayer(window);
+}
 #endif

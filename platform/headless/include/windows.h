@@ -377,6 +377,8 @@ typedef struct tagDIBSECTION {
 // ---- message boxes -----------------------------------------------------------
 
 #define MB_OK 0x00000000L
+#define MB_ICONHAND 0x00000010L
+#define MB_TASKMODAL 0x00002000L
 #define MB_OKCANCEL 0x00000001L
 #define MB_YESNO 0x00000004L
 #define MB_ICONWARNING 0x00000030L
@@ -446,6 +448,15 @@ HEADLESS_IMPORT BOOL DestroyWindow(HWND hwnd);
 HEADLESS_IMPORT BOOL IsWindow(HWND hwnd);
 HEADLESS_IMPORT BOOL IsWindowVisible(HWND hwnd);
 HEADLESS_IMPORT HWND GetParent(HWND hwnd);
+// Every window here is of this process: the enumerations list this
+// process's windows (top-level ones; a window's descendants), in the order
+// they were made.
+typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
+HEADLESS_IMPORT BOOL EnumWindows(WNDENUMPROC proc, LPARAM param);
+HEADLESS_IMPORT BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param);
+HEADLESS_IMPORT DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId);
+HEADLESS_IMPORT int InternalGetWindowText(HWND hwnd, LPWSTR text, int room);
+HEADLESS_IMPORT int GetClassNameW(HWND hwnd, LPWSTR name, int room);
 HEADLESS_IMPORT BOOL ShowWindow(HWND hwnd, int cmd);
 HEADLESS_IMPORT BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
 HEADLESS_IMPORT BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);

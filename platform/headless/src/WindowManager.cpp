@@ -326,6 +326,72 @@ extern "C" HWND GetParent(HWND hwnd) {
     return w && (w->style & WS_CHILD) ? w->parent : nullptr;
 }
 
+namespace {
+
+// Handles grow as windows are made: their order is the order of making.
+std::vector<HWND> WindowsWhere(bool (*wanted)(const Window&, HWND), HWND parent) {
+    std::vector<HWND> found;
+    for (auto& [handle, window] : Backend::Get().windows) {
+        if (!window->destroying && wanted(*window, parent)) found.push_back(handle);
+    }
+    std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
+        return reinterpret_cast<uintptr_t>(a) < reinterpret_cast<uintptr_t>(b);
+    });
+    return found;
+}
+
+bool IsTopLevel(const Window& window, HWND) { return window.parent == nullptr; }
+
+bool IsDescendantOf(const Window& window, HWND ancestor) {
+    for (HWND up = window.parent; up; up = Backend::Get().FindWindow(up) ? Backend::Get().FindWindow(up)->parent : nullptr) {
+        if (up == ancestor) return true;
+    }
+    return false;
+}
+
+BOOL Enumerate(const std::vector<HWND>& windows, WNDENUMPROC proc, LPARAM param) {
+    for (HWND window : windows) {
+        if (IsWindow(window) && !proc(window, param)) return FALSE;
+    }
+    return TRUE;
+}
+
+int CopyText(const std::u16string& text, LPWSTR into, int room) {
+    if (!into || room <= 0) return 0;
+    int length = std::min(static_cast<int>(text.size()), room - 1);
+    std::copy_n(text.data(), length, reinterpret_cast<char16_t*>(into));
+    into[length] = 0;
+    return length;
+}
+
+}  // namespace
+
+extern "C" BOOL EnumWindows(WNDENUMPROC proc, LPARAM param) {
+    return Enumerate(WindowsWhere(IsTopLevel, nullptr), proc, param);
+}
+
+extern "C" BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param) {
+    if (!ValidWindow(parent)) return FALSE;
+    return Enumerate(WindowsWhere(IsDescendantOf, parent), proc, param);
+}
+
+extern "C" DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId) {
+    Window* w = ValidWindow(hwnd);
+    if (!w) return 0;
+    if (processId) *processId = GetCurrentProcessId();
+    return w->threadId;
+}
+
+extern "C" int InternalGetWindowText(HWND hwnd, LPWSTR text, int room) {
+    Window* w = ValidWindow(hwnd);
+    return w ? CopyText(w->text, text, room) : 0;
+}
+
+extern "C" int GetClassNameW(HWND hwnd, LPWSTR name, int room) {
+    Window* w = ValidWindow(hwnd);
+    return w ? CopyText(w->windowClass->name, name, room) : 0;
+}
+
 // ---- show, move and size -----------------------------------------------------------
 
 extern "C" BOOL ShowWindow(HWND hwnd, int cmd) {
