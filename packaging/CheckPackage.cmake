@@ -81,6 +81,18 @@ foreach(platform windows-x86 windows-x64)
   endforeach()
 endforeach()
 
+# Its manifest names the module and the version, as the class path and the
+# module path read them.
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/Version.cmake)
+file(READ "${jar_tree}/META-INF/MANIFEST.MF" manifest)
+foreach(entry "Automatic-Module-Name: com.ostrel.quillbench.swtvantraplayer" "Implementation-Version: ${VP_VERSION}"
+              "Implementation-Title: vantra-player-widget")
+  string(FIND "${manifest}" "${entry}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the widget's jar's manifest lacks \"${entry}\"")
+  endif()
+endforeach()
+
 file(SHA256 "${root}/windows-x86/JNIToVantraPlayerBridge.dll" shipped)
 file(SHA256 "${TESTED_DLL}" tested)
 if(NOT shipped STREQUAL tested)

@@ -1,6 +1,7 @@
 package com.ostrel.quillbench.jar;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
@@ -20,7 +21,8 @@ import org.junit.jupiter.api.condition.EnabledIfSystemProperty;
  * The widget class in a JVM that finds its library where the run says (vp.expectedLibrary: the
  * folder it must come from; the jar's copy lands in the cache under XDG_CACHE_HOME), and a widget
  * that plays the sample movie; or, in a JVM that claims a processor the jar carries nothing for
- * (vp.unknownProcessor), the error that says what to do.
+ * (vp.unknownProcessor), the error that says what to do. The jar's manifest gives the version
+ * (vp.version) and, on the module path (vp.onTheModulePath), the module's name.
  */
 class WidgetFromTheJarTest {
     @Test
@@ -44,6 +46,20 @@ class WidgetFromTheJarTest {
         assertEquals("41", VantraPlayerWidget.VPP_GetVariable(window, "clicks"));
         widget.destroy();
         HeadlessWin32.reset();
+    }
+
+    /** On the class path the package tells the version; on the module path the module has its name. */
+    @Test
+    void theJarNamesItsVersionAndItsModule() {
+        Module module = VantraPlayerWidget.class.getModule();
+        if (Boolean.getBoolean("vp.onTheModulePath")) {
+            assertTrue(module.isNamed(), "loaded from the module path");
+            assertEquals("com.ostrel.quillbench.swtvantraplayer", module.getName());
+        } else {
+            assertFalse(module.isNamed());
+            assertEquals(System.getProperty("vp.version"), VantraPlayerWidget.class.getPackage().getImplementationVersion());
+            assertEquals("vantra-player-widget", VantraPlayerWidget.class.getPackage().getImplementationTitle());
+        }
     }
 
     @Test
