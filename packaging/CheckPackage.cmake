@@ -17,9 +17,15 @@ if(NOT tops STREQUAL "${top}")
 endif()
 set(root "${INTO}/${top}")
 
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/Version.cmake)
+set(maven maven/com/ostrel/quillbench/vantra-player-widget/${VP_VERSION}/vantra-player-widget-${VP_VERSION})
 set(expected
   SHA256SUMS USAGE.txt
-  java/vantra-player-widget-sources.jar java/vantra-player-widget.jar
+  java/vantra-player-widget-javadoc.jar java/vantra-player-widget-sources.jar java/vantra-player-widget.jar)
+foreach(suffix .jar -sources.jar -javadoc.jar .pom)
+  list(APPEND expected ${maven}${suffix} ${maven}${suffix}.md5 ${maven}${suffix}.sha1)
+endforeach()
+list(APPEND expected
   licenses/GPL-3.txt licenses/gcc-runtime-libraries.txt licenses/mingw-w64-runtime.txt
   windows-x64/JNIToVantraPlayerBridge.dll windows-x64/JNIToVantraPlayerBridge.dll.debug
   windows-x64/VantraPlayerEngineHost.exe windows-x64/VantraPlayerEngineHost.exe.debug
@@ -83,7 +89,6 @@ endforeach()
 
 # Its manifest names the module and the version, as the class path and the
 # module path read them.
-include(${CMAKE_CURRENT_LIST_DIR}/../cmake/Version.cmake)
 file(READ "${jar_tree}/META-INF/MANIFEST.MF" manifest)
 foreach(entry "Automatic-Module-Name: com.ostrel.quillbench.swtvantraplayer" "Implementation-Version: ${VP_VERSION}"
               "Implementation-Title: vantra-player-widget")
@@ -91,6 +96,23 @@ foreach(entry "Automatic-Module-Name: com.ostrel.quillbench.swtvantraplayer" "Im
   if(at EQUAL -1)
     message(FATAL_ERROR "the widget's jar's manifest lacks \"${entry}\"")
   endif()
+endforeach()
+
+# The Maven artifact is the package's jar, its sums right.
+file(SHA256 "${root}/java/vantra-player-widget.jar" zipped_jar)
+file(SHA256 "${root}/${maven}.jar" artifact_jar)
+if(NOT zipped_jar STREQUAL artifact_jar)
+  message(FATAL_ERROR "the Maven artifact's jar is not the package's")
+endif()
+foreach(suffix .jar -sources.jar -javadoc.jar .pom)
+  foreach(algorithm MD5 SHA1)
+    file(${algorithm} "${root}/${maven}${suffix}" sum)
+    string(TOLOWER "${algorithm}" extension)
+    file(READ "${root}/${maven}${suffix}.${extension}" written)
+    if(NOT written STREQUAL sum)
+      message(FATAL_ERROR "${maven}${suffix}.${extension} is not its file's sum")
+    endif()
+  endforeach()
 endforeach()
 
 file(SHA256 "${root}/windows-x86/JNIToVantraPlayerBridge.dll" shipped)
