@@ -163,6 +163,8 @@ final class NativeLoader {
             try {
                 Files.write(part, content);
                 part.toFile().setExecutable(true, true);
+                // Another JVM may have put it there meanwhile, and loaded it.
+                if (hasHash(target, file.getValue())) continue;
                 mover.move(part, target);
             } catch (IOException notMoved) {
                 // On Windows a file another JVM has loaded cannot be replaced:

@@ -73,12 +73,16 @@ class WidgetFromTheJarTest {
         assertTrue(message.contains("vantra.player.natives") && message.contains("java.library.path"), message);
     }
 
-    /** The file the bridge library was mapped from, as the process's map lists it. */
+    /**
+     * The file the bridge library was mapped from, as the process's map lists it (" (deleted)"
+     * behind it once a JVM started at the same time renamed its own, equal, copy onto that name).
+     */
     private static String loadedLibrary() throws IOException {
         List<String> maps = Files.readAllLines(Paths.get("/proc/self/maps"));
         for (String line : maps) {
-            int at = line.indexOf('/');
-            if (at >= 0 && line.endsWith("libJNIToVantraPlayerBridge.so")) return line.substring(at);
+            String file = line.endsWith(" (deleted)") ? line.substring(0, line.length() - 10) : line;
+            int at = file.indexOf('/');
+            if (at >= 0 && file.endsWith("libJNIToVantraPlayerBridge.so")) return file.substring(at);
         }
         return "(not mapped)";
     }
