@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -338,6 +339,22 @@ TEST(ChannelWait, ASilentPeerRunsTheBudgetOutAndTheChannelStaysUsable) {
     EXPECT_FALSE(pair.library->Ended());
     ASSERT_TRUE(pair.engine->Send(SampleCall()));
     EXPECT_EQ(Receive(*pair.library, &received), Waited::Frame);
+}
+
+// A reader that has spun out and sleeps is woken by the frame, not by the
+// end of its budget.
+TEST(ChannelWait, ASleepingReaderIsWokenByTheFrame) {
+    FacingChannels pair;
+    ASSERT_TRUE(pair.created);
+    std::thread writer([&] {
+        Sleep(100);  // well past the reader's spin
+        pair.engine->Send(SampleCall());
+    });
+    ChannelFrame received;
+    WaitClock::time_point start = WaitClock::now();
+    EXPECT_EQ(Receive(*pair.library, &received, Milliseconds(20000)), Waited::Frame);
+    EXPECT_LT(WaitClock::now() - start, Milliseconds(3000)) << "woken when the frame came";
+    writer.join();
 }
 
 // The peer's end is seen from its process handle (here an event standing in
