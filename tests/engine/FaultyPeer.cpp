@@ -69,6 +69,13 @@ int Run(const std::string& fault, ChannelEnds ends) {
     ChannelFrame call;
     while (Receive(channel, &call)) {
         if (fault == "slow") Sleep(700);  // then the right answer: a sound engine, merely slow
+        while (fault == "chatty") {  // a request every millisecond, for ever: an engine looping in its script
+            Sleep(1);
+            ChannelFrame request = Fault("request-words", call);
+            request.words = {0, 0, 1, 1};
+            ChannelFrame reply;
+            if (!channel.Send(request) || !Receive(channel, &reply)) return 2;
+        }
         if (fault == "notice-flood") {  // more notices inside one call than a sound engine process sends
             ChannelFrame notice;
             notice.kind = FrameKind::Notice;

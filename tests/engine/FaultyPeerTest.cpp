@@ -120,6 +120,20 @@ TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
     EXPECT_NE(lines.find("has not answered call 30 in 1500 ms: it is ended"), std::string::npos) << lines;
 }
 
+// The engine's time between its requests counts, all of it: an engine that
+// keeps asking, a little while apart, is ended at the hard limit.
+TEST(FaultyPeer, AnEngineThatKeepsAskingIsEndedAtTheHardLimit) {
+    ScopedEngineTimeLimits limits(u"0.3,1.5");
+    StartedPeer peer("chatty");
+    ASSERT_NE(peer.proxy, nullptr);
+    WaitClock::time_point start = WaitClock::now();
+    EXPECT_FALSE(peer.proxy->Call(&peer.record, kDoPlay).has_value());
+    WaitClock::duration took = WaitClock::now() - start;
+    EXPECT_TRUE(peer.proxy->Ended());
+    EXPECT_GE(took, Milliseconds(1500));
+    EXPECT_LT(took, Milliseconds(3000)) << "the hard limit, not later";
+}
+
 TEST(FaultyPeer, APeerThatAnswersRightlyIsAnswered) {
     StartedPeer peer("none");
     ASSERT_NE(peer.proxy, nullptr);
