@@ -47,6 +47,11 @@ ChannelFrame Fault(const std::string& fault, const ChannelFrame& call) {
         frame.words = fault == "request-words" ? std::vector<int32_t>{1, 2, 3} : std::vector<int32_t>{0, 0, 1, 1};
         if (fault == "request-texts") frame.texts = {std::string("extra")};
     }
+    if (fault == "notice-unnoticeable") {  // of the right shape, but a question nobody would wait for the answer to
+        frame.kind = FrameKind::Notice;
+        frame.code = kServiceAskToKillScript;
+        frame.words = {};
+    }
     return frame;
 }
 

@@ -62,7 +62,7 @@ TEST(FaultyPeer, AGreetingOtherThanOursGivesNoEngine) {
 TEST(FaultyPeer, EveryWrongFrameEndsItsEngineProcessAndTheCallFails) {
     for (const char* fault : {"answer-code", "answer-instance", "answer-words", "answer-texts", "call-kind",
                               "reply-kind", "request-service", "request-words", "request-texts", "notice-service",
-                              "posted-service", "garbage", "half-then-exit", "broken-counter"}) {
+                              "posted-service", "notice-unnoticeable", "garbage", "half-then-exit", "broken-counter"}) {
         std::u16string reason;
         std::unique_ptr<EngineProxy> proxy = StartPeer(fault, &reason);
         ASSERT_NE(proxy, nullptr) << fault;
