@@ -12,9 +12,11 @@
 
 #include <ChannelWait.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -110,8 +112,18 @@ TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
     StartedPeer peer("deaf");
     ASSERT_NE(peer.proxy, nullptr);
     WaitClock::time_point start = WaitClock::now();
-    EXPECT_FALSE(peer.proxy->Call(&peer.record, kSetVariable, {}, {std::string("name"), std::string(2 << 20, 'v')}));
+    std::atomic<bool> returned{false};
+    std::thread caller([&] {
+        EXPECT_FALSE(peer.proxy->Call(&peer.record, kSetVariable, {}, {std::string("name"), std::string(2 << 20, 'v')}));
+        returned = true;
+    });
+    while (!returned && WaitClock::now() - start < Milliseconds(10000)) Sleep(10);
     WaitClock::duration took = WaitClock::now() - start;
+    if (!returned) {
+        ADD_FAILURE() << "the call was still waiting to be sent after 10 s";
+        TerminateProcess(peer.proxy->Process(), 1);  // lets it return
+    }
+    caller.join();
     EXPECT_TRUE(peer.proxy->Ended());
     EXPECT_GE(took, Milliseconds(1500));
     EXPECT_LT(took, Milliseconds(3000)) << "the hard limit, not later";
