@@ -9,7 +9,6 @@
 #include "EngineProtocol.h"
 #include "HostServices.h"
 #include "PlayerInstance.h"
-#include "ProcessWindows.h"
 
 namespace {
 
@@ -478,12 +477,13 @@ bool EngineProxy::WithinLimits(InstanceRecord* record, int entry, WaitBudget& bu
             case Waited::Overdue: break;
         }
         Milliseconds allowed = budget.Allowed();
+        std::vector<ShownWindow> shown = WindowsShownBy(processId_);
         if (allowed >= limits_.hard) {
-            ReportOverdue(record, entry, allowed, false, Described(WindowsShownBy(processId_)));
+            ReportOverdue(record, entry, allowed, false, Described(shown));
             return false;
         }
-        if (ShowsARuntimeErrorBox(entry)) return false;
-        if (allowed == limits_.soft) ReportOverdue(record, entry, allowed, true, Described(WindowsShownBy(processId_)));
+        if (ShowsARuntimeErrorBox(entry, shown)) return false;
+        if (allowed == limits_.soft) ReportOverdue(record, entry, allowed, true, Described(shown));
         budget.Allow(std::min(limits_.hard, allowed + kLookForErrorBoxesEvery));
     }
 }
@@ -524,8 +524,8 @@ void EngineProxy::ReportOverdue(InstanceRecord* record, int entry, Milliseconds 
 
 // A C runtime shows its error box and then ends the process: nothing the
 // engine process does after it is worth the wait.
-bool EngineProxy::ShowsARuntimeErrorBox(int entry) {
-    for (const ShownWindow& window : WindowsShownBy(processId_)) {
+bool EngineProxy::ShowsARuntimeErrorBox(int entry, const std::vector<ShownWindow>& shown) {
+    for (const ShownWindow& window : shown) {
         if (!IsRuntimeErrorBox(window)) continue;
         std::u16string line = u"JNIToVantraPlayerBridge: the engine process shows its C runtime's error box in call " +
                               Utf16FromUtf8(std::to_string(entry)) + u": it is ended; " + Described({window}) + u"\n";

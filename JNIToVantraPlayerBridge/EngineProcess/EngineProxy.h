@@ -28,6 +28,7 @@
 #include "EngineChannel.h"
 #include "EngineContract.h"
 #include "ModuleArchitecture.h"
+#include "ProcessWindows.h"
 
 class EngineProxy {
 public:
@@ -87,7 +88,7 @@ private:
     bool AwaitFrame(InstanceRecord* record, int entry, WaitBudget& budget, ChannelFrame* frame);
     bool SendWithinLimits(InstanceRecord* record, int entry, WaitBudget& budget, const ChannelFrame& frame);
     void ReportOverdue(InstanceRecord* record, int entry, Milliseconds waited, bool soft, const std::u16string& shown);
-    bool ShowsARuntimeErrorBox(int entry);
+    bool ShowsARuntimeErrorBox(int entry, const std::vector<ShownWindow>& shown);
     bool Serve(const ChannelFrame& request, InstanceRecord* record, int entry, WaitBudget& budget);
     bool ServePosted(const ChannelFrame& posted);
     bool QueueNotice(ChannelFrame notice);
