@@ -15,6 +15,14 @@ protected:
         WindowTest::SetUp();
         if (!EngineInItsOwnProcess()) GTEST_SKIP() << "the engine would end the test's own process";
     }
+
+    // A player shown at 60 x 40 and painted once.
+    CPlayerWnd* ShownPlayer() {
+        CPlayerWnd* window = CreatePlayer();
+        Place(window, 0, 0, 60, 40);
+        Pump();
+        return window;
+    }
 };
 
 }  // namespace
@@ -52,9 +60,7 @@ TEST_F(EngineProcessWindow, AWindowWhoseEngineProcessEndedPaintsWhiteAndTakesInp
 // Windows; on the headless backend, whose windows are not shared between
 // processes, with the next call into the engine.
 TEST_F(EngineProcessWindow, ServicesAskedFromTheEnginesOwnThreadReachTheWindow) {
-    CPlayerWnd* window = CreatePlayer();
-    Place(window, 0, 0, 60, 40);
-    Pump();
+    CPlayerWnd* window = ShownPlayer();
     engine->setThreadServices(kDoPlay, 20);
     EXPECT_TRUE(window->DoPlay());
     engine->reset();
@@ -78,9 +84,7 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
     for (int32_t entry : {kDoPlay, kPaintArea, kNewInstance}) {
         ScopedEngineTimeLimits limits;
         DebugOutputCapture debug;
-        CPlayerWnd* other = CreatePlayer();
-        Place(other, 0, 0, 60, 40);
-        Pump();
+        CPlayerWnd* other = ShownPlayer();
         ASSERT_NE(other->GetInstanceRecord(), nullptr) << entry;
         engine->setRaise(entry, kRaiseHang);
         WaitClock::time_point start = WaitClock::now();
@@ -122,9 +126,7 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
 TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswered) {
     ScopedEngineTimeLimits limits;
     DebugOutputCapture debug;
-    CPlayerWnd* window = CreatePlayer();
-    Place(window, 0, 0, 60, 40);
-    Pump();
+    CPlayerWnd* window = ShownPlayer();
     for (int32_t entry : {kDoPlay, kPaintArea}) {
         engine->setServiceCall(entry, kSendToHostWindow, "");
         if (entry == kDoPlay) {
@@ -150,9 +152,7 @@ TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswe
 TEST_F(EngineProcessWindow, ABoxTheEngineProcessShowsIsNamedPastTheSoftLimit) {
     ScopedEngineTimeLimits limits;
     DebugOutputCapture debug;
-    CPlayerWnd* window = CreatePlayer();
-    Place(window, 0, 0, 60, 40);
-    Pump();
+    CPlayerWnd* window = ShownPlayer();
     engine->setServiceCall(kDoPlay, kShowMessageBox, "The movie asks: go on?");
     EXPECT_FALSE(window->DoPlay()) << "the box stays until the hard limit";
     engine->reset();
@@ -167,9 +167,7 @@ TEST_F(EngineProcessWindow, ABoxTheEngineProcessShowsIsNamedPastTheSoftLimit) {
 TEST_F(EngineProcessWindow, AnEngineProcessShowingItsRuntimesErrorBoxIsEndedAtOnce) {
     ScopedEngineTimeLimits limits(u"0.3,20");
     DebugOutputCapture debug;
-    CPlayerWnd* window = CreatePlayer();
-    Place(window, 0, 0, 60, 40);
-    Pump();
+    CPlayerWnd* window = ShownPlayer();
     engine->setServiceCall(kDoPlay, kShowRuntimeErrorBox, "");
     WaitClock::time_point start = WaitClock::now();
     EXPECT_FALSE(window->DoPlay());
