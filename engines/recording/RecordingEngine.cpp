@@ -213,6 +213,13 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = 1;
         return;
     }
+    if (behaviour.serviceCall == kCloseHostWindowsParent) {
+        HWND window = EntryAs<service::GetWindowHandle>(services->entries[kServiceGetWindowHandle])(record);
+        state.lastStatus = -1;
+        SendMessageW(GetParent(window), WM_CLOSE, 0, 0);
+        state.lastStatus = 1;
+        return;
+    }
     if (behaviour.serviceCall == kUpdateHostWindowOnce || behaviour.serviceCall == kResizeHostWindowOnce) {
         bool resize = behaviour.serviceCall == kResizeHostWindowOnce;
         const_cast<EntryBehaviour&>(behaviour).serviceCall = kServiceCallNothing;  // the paint it causes calls again

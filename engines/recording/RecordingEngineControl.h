@@ -71,6 +71,9 @@ enum RecordingServiceCall : int32_t {
     // the process's end, as that runtime's:
     kShowRuntimeErrorBox = 14,
     kShowMessageBox = 15,  // a modal box titled "Movie" with the text; status 1 once closed
+    // SendMessageW(WM_CLOSE) to the parent of the window GetWindowHandle
+    // gives, as an engine closes the page it plays in; status 1 once answered:
+    kCloseHostWindowsParent = 16,
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

@@ -146,6 +146,37 @@ TEST_F(EngineProcessWindow, AnEngineThatSendsItsWindowAMessageInsideACallIsAnswe
     DestroyPlayer(window);
 }
 
+// A message another process sends may destroy a window whose engine process
+// runs a call: here the engine closes the parent of its window inside DoPlay,
+// and with it another window of its process. That window's instance cannot be
+// destroyed then (the engine process takes no call until its own returns): it
+// is refused, not sent, and the engine process goes on for its other windows.
+TEST_F(EngineProcessWindow, AWindowDestroyedByTheEngineProcessInsideACallLeavesItServing) {
+    ScopedEngineTimeLimits limits;
+    DebugOutputCapture debug;
+    CPlayerWnd* playing = ShownPlayer();
+    CPlayerWnd* sibling = ShownPlayer();
+    HWND elsewhere = CreateChild(WS_VISIBLE, 0, 0, 100, 100);
+    std::swap(parent, elsewhere);
+    CPlayerWnd* survivor = ShownPlayer();
+    std::swap(parent, elsewhere);
+    engine->setServiceCall(kDoPlay, kCloseHostWindowsParent, "");
+    WaitClock::time_point start = WaitClock::now();
+    playing->DoPlay();
+    WaitClock::duration waited = WaitClock::now() - start;
+    engine->setServiceCall(kDoPlay, kServiceCallNothing, "");
+    EXPECT_LT(waited, Milliseconds(300)) << "answered, not held to a limit";
+    EXPECT_FALSE(IsWindow(playing->GetSafeHwnd()) || IsWindow(sibling->GetSafeHwnd())) << "both closed with their parent";
+    std::string lines = debug.TakeText();
+    EXPECT_NE(lines.find("call " + std::to_string(kDestroyInstance) +
+                         " refused: its engine process runs another call and takes none now"),
+              std::string::npos)
+        << lines;
+    EXPECT_EQ(lines.find("has not answered"), std::string::npos) << lines;
+    ASSERT_NE(survivor->GetInstanceRecord(), nullptr) << "the engine process lives on";
+    EXPECT_TRUE(survivor->DoPlay());
+}
+
 // A modal box the engine process shows is named once a call passes the soft
 // limit: most often it is why the movie stopped. (The headless backend's
 // boxes close at once.)
