@@ -193,6 +193,9 @@ int32_t StartProgram(const char* commandLine) {
     return static_cast<int32_t>(started.dwProcessId);
 }
 
+bool FillBackBuffer(InstanceRecord* record, uint32_t color, const int32_t* r, bool locked);
+void BlitBackBuffer(InstanceRecord* record, const int32_t* r);
+
 // The scripted service call of an entry, with what it gave kept for the test.
 void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
     SharedState& state = State();
@@ -211,6 +214,29 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
         state.lastStatus = -1;
         SendMessageW(window, WM_NULL, 0, 0);
         state.lastStatus = 1;
+        return;
+    }
+    if (behaviour.serviceCall == kAskFromTwoThreadsAtOnce) {
+        auto getSize = EntryAs<service::GetWindowSize>(services->entries[kServiceGetWindowSize]);
+        auto ask = [record, getSize] {
+            for (int i = 0; i < 10000; ++i) {
+                int32_t width = 0, height = 0;
+                getSize(record, &width, &height);
+            }
+        };
+        state.lastStatus = -1;
+        std::thread other(ask);
+        ask();
+        other.join();
+        state.lastStatus = 1;
+        return;
+    }
+    if (behaviour.serviceCall == kBlitThenDrawOn) {
+        const int32_t area[4] = {0, 0, 10, 10};
+        state.lastStatus = -1;
+        if (!FillBackBuffer(record, 0x00FF0000, area, true)) return;
+        BlitBackBuffer(record, area);
+        if (FillBackBuffer(record, 0x000000FF, area, false)) state.lastStatus = 1;
         return;
     }
     if (behaviour.serviceCall == kCloseHostWindowsParent) {
@@ -283,22 +309,36 @@ void MakeServiceCall(InstanceRecord* record, const EntryBehaviour& behaviour) {
     EntryAs<service::Free>(services->entries[kFree])(reply);
 }
 
+// Fills a rectangle of the record's back buffer (left, top, right, bottom)
+// through the lock the host gives, or straight into the pixels it was given
+// with the buffer; false when there are none.
+bool FillBackBuffer(InstanceRecord* record, uint32_t color, const int32_t* r, bool locked) {
+    HostServices* services = Local().services;
+    auto found = Local().backBuffers.find(record);
+    if (!services || found == Local().backBuffers.end() || !found->second) return false;
+    const BackBufferInfo& info = *found->second;
+    void* pixels = info.pixels;
+    if (locked && EntryAs<service::LockBackBuffer>(services->entries[kServiceLockBackBuffer])(record, &pixels) != 0) {
+        return false;
+    }
+    if (!pixels) return false;
+    for (int32_t y = std::max(r[1], 0); y < std::min(r[3], info.height); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(pixels) + static_cast<size_t>(y) * info.bytesPerRow);
+        for (int32_t x = std::max(r[0], 0); x < std::min(r[2], info.width); ++x) row[x] = color;
+    }
+    if (locked) EntryAs<service::RecordOnly>(services->entries[kServiceUnlockBackBuffer])(record);
+    return true;
+}
+
+void BlitBackBuffer(InstanceRecord* record, const int32_t* r) {
+    HostServices* services = Local().services;
+    EntryAs<service::FourWords>(services->entries[kServiceBlitRect])(record, r[0], r[1], r[2] - r[0], r[3] - r[1]);
+}
+
 // The painting a test asked for: into the back buffer, then onto the window.
 void Paint(InstanceRecord* record) {
     SharedState& state = State();
-    HostServices* services = Local().services;
-    auto found = Local().backBuffers.find(record);
-    if (!services || found == Local().backBuffers.end() || !found->second) return;
-    const BackBufferInfo& info = *found->second;
-    void* pixels = nullptr;
-    if (EntryAs<service::LockBackBuffer>(services->entries[kServiceLockBackBuffer])(record, &pixels) != 0) return;
-    const int32_t* r = state.paintRect;
-    for (int32_t y = std::max(r[1], 0); y < std::min(r[3], info.height); ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(pixels) + static_cast<size_t>(y) * info.bytesPerRow);
-        for (int32_t x = std::max(r[0], 0); x < std::min(r[2], info.width); ++x) row[x] = state.paintColor;
-    }
-    EntryAs<service::RecordOnly>(services->entries[kServiceUnlockBackBuffer])(record);
-    EntryAs<service::FourWords>(services->entries[kServiceBlitRect])(record, r[0], r[1], r[2] - r[0], r[3] - r[1]);
+    if (FillBackBuffer(record, state.paintColor, state.paintRect, true)) BlitBackBuffer(record, state.paintRect);
 }
 
 void CallServicesFromAThread(InstanceRecord* record) {

@@ -74,6 +74,14 @@ enum RecordingServiceCall : int32_t {
     // SendMessageW(WM_CLOSE) to the parent of the window GetWindowHandle
     // gives, as an engine closes the page it plays in; status 1 once answered:
     kCloseHostWindowsParent = 16,
+    // Fills {0, 0, 10, 10} of the back buffer red and blits it, then fills it
+    // blue without a blit, straight into the pixels it was given with the
+    // buffer, as an engine draws on once it blitted: the window must show
+    // red. Status 1 once done.
+    kBlitThenDrawOn = 17,
+    // GetWindowSize asked 1,000 times by the entry's thread and as many by a
+    // thread of the engine's own, at once; status 1 once both are done.
+    kAskFromTwoThreadsAtOnce = 18,
 };
 
 typedef void (*RecordingCallback)(InstanceRecord* record, HostServices* services, void* context);

@@ -7,6 +7,10 @@
 
 #include "WindowFixture.h"
 
+#ifndef _WIN32
+#include <headless_control.h>
+#endif
+
 namespace {
 
 class EngineProcessWindow : public WindowTest {
@@ -118,6 +122,41 @@ TEST_F(EngineProcessWindow, AHungEngineIsEndedAtTheHardLimitWhereverItHangs) {
     EXPECT_TRUE(next->DoPlay());
     DestroyPlayer(next);
 }
+
+// The engine's other threads may ask for services while the entry's thread
+// waits for the library's replies; neither may take the other's reply.
+TEST_F(EngineProcessWindow, ServicesAskedFromTwoThreadsInsideACallLeaveTheEngineProcessServing) {
+    ScopedEngineTimeLimits limits;  // a reply taken by the wrong thread holds the other until the hard limit
+    CPlayerWnd* window = ShownPlayer();
+    engine->setServiceCall(kDoPlay, kAskFromTwoThreadsAtOnce, "");
+    EXPECT_TRUE(window->DoPlay());
+    int32_t status = 0;
+    char reply[8];
+    engine->lastServiceCall(&status, reply, sizeof reply);
+    EXPECT_EQ(status, 1) << "both threads were answered";
+    engine->setServiceCall(kDoPlay, kServiceCallNothing, "");
+    ASSERT_NE(window->GetInstanceRecord(), nullptr) << "the engine process lives on";
+    EXPECT_TRUE(window->DoPlay());
+}
+
+#ifndef _WIN32
+// A blit outside a paint is done before the engine goes on, as in one
+// process: an engine that draws on at once into the pixels it was given
+// must not see that drawing shown, however slow the display. (Only the blits of the window being
+// painted go ahead of the library, which waits for that paint.)
+TEST_F(EngineProcessWindow, AWindowShowsWhatTheEngineBlittedThoughItDrawsOnAtOnce) {
+    CPlayerWnd* window = ShownPlayer();
+    headless::DelayBlitsOntoWindows(200);
+    engine->setServiceCall(kDoPlay, kBlitThenDrawOn, "");
+    EXPECT_TRUE(window->DoPlay());
+    headless::DelayBlitsOntoWindows(0);
+    int32_t status = 0;
+    char reply[8];
+    engine->lastServiceCall(&status, reply, sizeof reply);
+    ASSERT_EQ(status, 1) << "the engine blitted, then drew on";
+    EXPECT_EQ(PixelAt(window->GetSafeHwnd(), 5, 5), RGB(255, 0, 0)) << "what was blitted, not what was drawn after";
+}
+#endif
 
 #ifdef _WIN32
 // An engine that sends its window a message inside a call gets its answer:

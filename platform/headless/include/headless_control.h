@@ -57,6 +57,10 @@ HEADLESS_API std::vector<HWND> ChildWindows(HWND parent);
 HEADLESS_API void WatchDefaultProcessing(HWND hwnd);
 HEADLESS_API std::vector<MSG> TakeDefaultProcessed(HWND hwnd);
 
+// From now until Reset, every BitBlt onto a window waits this long before
+// it reads its source, as a slow display would.
+HEADLESS_API void DelayBlitsOntoWindows(int milliseconds);
+
 // Every text given to OutputDebugStringW since the last call, oldest first.
 HEADLESS_API std::vector<std::u16string> TakeDebugOutput();
 

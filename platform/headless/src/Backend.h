@@ -155,6 +155,7 @@ public:
     BYTE asyncKeyState[256] = {};  // as injected, for the state words of new input
     ClickMemory lastClick;
     MessageBoxAnswers messageBoxes;
+    int blitDelayMs = 0;  // before each BitBlt onto a window
     std::map<HWND, std::vector<MSG>> defaultProcessed;  // the watched windows only
     std::vector<std::u16string> debugOutput;
 

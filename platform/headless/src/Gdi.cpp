@@ -211,6 +211,7 @@ extern "C" BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, in
     DeviceContext* to = b.FindDc(dst);
     DeviceContext* from = b.FindDc(src);
     if (!to || !from || rop != SRCCOPY || width < 0 || height < 0) return FALSE;
+    if (to->window && b.blitDelayMs > 0) Sleep(static_cast<DWORD>(b.blitDelayMs));
     PixelSurface target = Target(*to);
     PixelSurface source = Target(*from);
     RECT area = Intersect(WideRect(x, y, int64_t{x} + width, int64_t{y} + height), DrawableArea(*to));

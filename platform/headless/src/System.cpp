@@ -236,6 +236,8 @@ void AnswerNextMessageBoxes(const std::vector<int>& answers) {
     next.insert(next.end(), answers.begin(), answers.end());
 }
 
+void DelayBlitsOntoWindows(int milliseconds) { Backend::Get().blitDelayMs = std::max(milliseconds, 0); }
+
 std::vector<MessageBoxRecord> TakeShownMessageBoxes() {
     std::vector<MessageBoxRecord> shown;
     shown.swap(Backend::Get().messageBoxes.shown);
@@ -276,6 +278,7 @@ void Reset() {
     std::fill(std::begin(b.asyncKeyState), std::end(b.asyncKeyState), 0);
     b.lastClick = ClickMemory{};
     b.messageBoxes = MessageBoxAnswers{};
+    b.blitDelayMs = 0;
     b.defaultProcessed.clear();
     b.debugOutput.clear();
     std::lock_guard<std::mutex> lock(b.queueMutex);
