@@ -138,9 +138,6 @@ void CWnd::DeleteWhenSafe() {
     DeleteIfPending();
 }
 
-void CWnd::DeleteIfPending() {
-    if (deletePending_ && CanDeleteNow()) delete this;
-}
 
 void CWnd::Attach(HWND hwnd) {
     hwnd_ = hwnd;

@@ -58,7 +58,9 @@ protected:
 
     virtual bool CanDeleteNow() const { return messageDepth_ == 0; }
     // Deletes the object if a deletion is pending and allowed now.
-    void DeleteIfPending();
+    void DeleteIfPending() {
+        if (deletePending_ && CanDeleteNow()) delete this;
+    }
 
 private:
     struct CurrentMessage {

@@ -149,41 +149,23 @@ bool CallGuarded(void (*call)(void*), void* context) noexcept {
 
 #endif
 
-namespace {
+EngineCalls engineCalls;
 
-struct EngineCalls {  // engine calls come from one thread
-    unsigned entered = 0;
-    unsigned returned = 0;
-    int guarded = 0;  // guarded engine calls in progress
-    bool raisedInside = false;
-};
-
-EngineCalls& Calls() {
-    static EngineCalls calls;
-    return calls;
-}
-
-}  // namespace
-
-void EnteringEngine() { ++Calls().entered; }
-
-void ReturnedFromEngine() { ++Calls().returned; }
-
-RaisesStoppedHere::RaisesStoppedHere() : unreturned_(Calls().entered - Calls().returned) {}
+RaisesStoppedHere::RaisesStoppedHere() : unreturned_(engineCalls.entered - engineCalls.returned) {}
 
 RaisesStoppedHere::~RaisesStoppedHere() {
-    EngineCalls& calls = Calls();
+    EngineCalls& calls = engineCalls;
     if (calls.entered - calls.returned == unreturned_) return;
     calls.returned = calls.entered - unreturned_;  // they never will
     NoteEngineRaiseInsideGuard();
 }
 
 void NoteEngineRaiseInsideGuard() {
-    if (Calls().guarded > 0) Calls().raisedInside = true;
+    if (engineCalls.guarded > 0) engineCalls.raisedInside = true;
 }
 
 bool CallEngineGuarded(void (*call)(void*), void* context) noexcept {
-    EngineCalls& calls = Calls();
+    EngineCalls& calls = engineCalls;
     bool enclosing = std::exchange(calls.raisedInside, false);  // an enclosing guarded call's, kept for it
     unsigned before = calls.entered - calls.returned;
     ++calls.guarded;

@@ -18,8 +18,16 @@ bool CallGuarded(void (*call)(void* context), void* context) noexcept;
 // code that stops raises holds a RaisesStoppedHere, which notes the engine
 // calls that did not return, and a guarded engine call reports what was
 // noted inside it. Nothing is noted outside guarded calls.
-void EnteringEngine();
-void ReturnedFromEngine();
+struct EngineCalls {  // engine calls come from one thread
+    unsigned entered = 0;
+    unsigned returned = 0;
+    int guarded = 0;  // guarded engine calls in progress
+    bool raisedInside = false;
+};
+extern EngineCalls engineCalls;
+// Inline: every engine call pays for them.
+inline void EnteringEngine() { ++engineCalls.entered; }
+inline void ReturnedFromEngine() { ++engineCalls.returned; }
 // A call nested in a guarded one raised (the engine process says so).
 void NoteEngineRaiseInsideGuard();
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-// The one manager of the process, deleted when the library is unloaded.
-std::unique_ptr<VantraPlayerManager> manager;
-
 constexpr char16_t kEngineFile[] = u"Vantra Player 8\\stagerun.dll";
 constexpr size_t kPathUnits = 32768;  // the longest path Windows accepts
 
@@ -53,10 +50,7 @@ bool RunsInOwnProcess(ModuleArchitecture engine) {
 
 }  // namespace
 
-VantraPlayerManager* VantraPlayerManager::Get(bool create) {
-    if (!manager && create) manager.reset(new VantraPlayerManager());
-    return manager.get();
-}
+std::unique_ptr<VantraPlayerManager> VantraPlayerManager::instance;
 
 VantraPlayerManager::VantraPlayerManager() : hostServicesPointer(&hostServices) {
     std::memset(&engineFunctions, 0, sizeof engineFunctions);
@@ -141,7 +135,7 @@ void VantraPlayerManager::ServeEngineNotices() {
     ReleaseIdleProxies();  // serving them may have ended the engine process
 }
 
-void VantraPlayerManager::ReleaseIdleProxies() {
+void VantraPlayerManager::ReleaseEndedProcessesWithoutCalls() {
     for (auto it = endedProcesses.begin(); it != endedProcesses.end();) {
         it = (*it)->CallDepth() == 0 ? endedProcesses.erase(it) : it + 1;
     }

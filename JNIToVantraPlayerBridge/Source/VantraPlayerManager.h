@@ -23,7 +23,10 @@ class PlayerInstance;
 class VantraPlayerManager {
 public:
     // The manager; created on first use when `create` is true, else possibly null.
-    static VantraPlayerManager* Get(bool create);
+    static VantraPlayerManager* Get(bool create) {
+        if (!instance && create) instance.reset(new VantraPlayerManager());
+        return instance.get();
+    }
 
     virtual ~VantraPlayerManager();
     VantraPlayerManager(const VantraPlayerManager&) = delete;
@@ -44,8 +47,11 @@ public:
     void ReleaseLibrary();
 
     bool EngineLoaded() const { return engineModule || engineProcess; }
-    // Lets go of ended engine processes whose calls have all returned.
-    void ReleaseIdleProxies();
+    // Lets go of ended engine processes whose calls have all returned; after
+    // every outermost engine call, so nothing when none has ended.
+    void ReleaseIdleProxies() {
+        if (!endedProcesses.empty()) ReleaseEndedProcessesWithoutCalls();
+    }
     // Serves what the engine process asked for outside the host's calls.
     void ServeEngineNotices();
     // Whether the engine runs in a process of its own.
@@ -79,6 +85,9 @@ private:
     std::unique_ptr<EngineProxy> engineProcess;
     // Proxies of ended engine processes, kept until no call of theirs is in progress.
     std::vector<std::unique_ptr<EngineProxy>> endedProcesses;
+    // The one manager of the process, deleted when the library is unloaded.
+    static std::unique_ptr<VantraPlayerManager> instance;
+    void ReleaseEndedProcessesWithoutCalls();
     // Records being created or destroyed: their callers finish them, whatever happens meanwhile.
     std::vector<InstanceRecord*> recordsInPassage;
 };
