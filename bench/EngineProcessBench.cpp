@@ -245,7 +245,9 @@ IdleFigures MeasureIdle() {
 }
 
 struct CycleFigures {
+    int cycles = 0;
     double firstHundredMs = 0, lastHundredMs = 0, perCycleMs = 0;
+    std::vector<long long> heapByThousand;  // heap in use after each thousand cycles, in room taken before
     long long heapBefore = 0, heapAfter = 0;
     int fdsBefore = 0, fdsAfter = 0, childrenAfter = 0, gdiBefore = 0, gdiAfter = 0;
 };
@@ -269,6 +271,8 @@ CycleFigures RunStartsAndDeaths(int cycles) {
     cycle(0);
     cycle(1);
     CycleFigures figures;
+    figures.cycles = cycles;
+    figures.heapByThousand.reserve(static_cast<size_t>(cycles / 1000));
     figures.heapBefore = static_cast<long long>(mallinfo2().uordblks);
     figures.fdsBefore = CountEntries("/proc/self/fd");
     figures.gdiBefore = headless::CountLiveGdiObjects();
@@ -282,6 +286,7 @@ CycleFigures RunStartsAndDeaths(int cycles) {
             if (i + 1 == cycles) figures.lastHundredMs = ms;
             slice = now;
         }
+        if ((i + 1) % 1000 == 0) figures.heapByThousand.push_back(static_cast<long long>(mallinfo2().uordblks));
     }
     auto end = std::chrono::steady_clock::now();
     figures.perCycleMs = std::chrono::duration<double, std::milli>(end - start).count() / cycles;
@@ -309,9 +314,12 @@ void Report(const ModeFigures& in, const ModeFigures& out, const ModeFigures& pi
     costs.Add({"the same repaint, the engine does not fill (the host's share)", ms(out.paintShareNs),
                "in process: " + ms(in.paintShareNs) + "; pipes: " + ms(pipes.paintShareNs),
                in.paintShareNs / out.paintShareNs, ">= 0.95", in.paintShareNs / out.paintShareNs >= 0.95});
+    // Two engine calls, so two round trips on top of what the move costs in process.
+    double moveFloor = 2 * out.callNs + in.moveNs;
     costs.Add({"WM_MOUSEMOVE through the window (HandleEvent and CallFunction2, two round trips)", us(out.moveNs),
-               "in process: " + us(in.moveNs) + "; pipes: " + us(pipes.moveNs), out.moveNs / in.moveNs, "<= 2 us",
-               out.moveNs <= 2000});
+               "two round trips and the move in process: " + us(moveFloor) + " (in process: " + us(in.moveNs) +
+                   "; pipes: " + us(pipes.moveNs) + ")",
+               out.moveNs / moveFloor, "<= 1.15", out.moveNs <= 1.15 * moveFloor});
     costs.Add({"SetVariable with a 64 MiB value (through a 1 MiB ring: the writer waits for room, woken by the reader)",
                ms(out.longValueNs), "in process: " + ms(in.longValueNs) + "; pipes: " + ms(pipes.longValueNs),
                out.longValueNs / in.longValueNs, "none (reported)", true});
@@ -321,23 +329,32 @@ void Report(const ModeFigures& in, const ModeFigures& out, const ModeFigures& pi
                std::max(idle.library, idle.engine), "under 1 % each", idle.library < 0.01 && idle.engine < 0.01});
     costs.Write(path);
 
-    ResultTable cycles("1,000 engine processes started and ended (half by abort inside DoPlay, half by closing)");
+    ResultTable cycles(std::to_string(life.cycles / 1000) +
+                       ",000 engine processes started and ended (half by abort inside DoPlay, half by closing)");
     cycles.Add({"per start and end", ResultTable::Format(life.perCycleMs, "ms"),
                 "first hundred: " + ResultTable::Format(life.firstHundredMs / 100, "ms"),
                 life.lastHundredMs / life.firstHundredMs, "last hundred <= 1.10 x first",
                 life.lastHundredMs <= 1.10 * life.firstHundredMs});
-    long long grown = life.heapAfter - life.heapBefore;
+    // As for the window lifecycle: the first thousand take the heap to its
+    // working size once, and growth is counted from there.
+    long long settled = life.heapByThousand.empty() ? life.heapBefore : life.heapByThousand.front();
+    long long grown = life.heapAfter - settled;
     cycles.Add({"heap in use after", std::to_string(life.heapAfter) + " B (" + std::to_string(grown) + " B more)",
-                "before: " + std::to_string(life.heapBefore) + " B",
-                static_cast<double>(life.heapAfter) / static_cast<double>(life.heapBefore), "ends where it began",
-                grown <= 0});
+                "after the first thousand: " + std::to_string(settled) + " B (before it: " +
+                    std::to_string(life.heapBefore) + " B)",
+                static_cast<double>(life.heapAfter) / static_cast<double>(settled),
+                "ends where the first thousand left it", grown <= 0});
     cycles.Add({"open descriptors / child processes / GDI objects after",
                 std::to_string(life.fdsAfter) + " / " + std::to_string(life.childrenAfter) + " / " +
                     std::to_string(life.gdiAfter),
                 "before: " + std::to_string(life.fdsBefore) + " / 0 / " + std::to_string(life.gdiBefore),
                 life.fdsBefore ? static_cast<double>(life.fdsAfter) / life.fdsBefore : 1.0, "end where they began",
                 life.fdsAfter == life.fdsBefore && life.childrenAfter == 0 && life.gdiAfter == life.gdiBefore});
-    cycles.Write(path);
+    std::string heap;
+    for (size_t i = 0; i < life.heapByThousand.size(); ++i) {
+        heap += (i ? ", " : "") + std::to_string(i + 1) + "k: " + std::to_string(life.heapByThousand[i]);
+    }
+    cycles.Write(path, "Heap in use (bytes) after so many thousand engine processes: " + heap + ".");
 }
 
 }  // namespace
@@ -354,7 +371,7 @@ int main(int argc, char** argv) {
     ModeFigures inProcess = MeasureMode(Mode::InProcess);
     ModeFigures pipes = MeasureMode(Mode::Pipes);
     ModeFigures engineProcess = MeasureMode(Mode::SharedMemory);
-    CycleFigures life = RunStartsAndDeaths(1000);
+    CycleFigures life = RunStartsAndDeaths(10000);
     IdleFigures idle = MeasureIdle();
     Report(inProcess, engineProcess, pipes, idle, life, argv[1]);
     ReportContended(argv[1]);

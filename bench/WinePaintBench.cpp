@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineFill.h"
 #include "ResultTable.h"
 
 namespace {
@@ -174,6 +175,12 @@ int main(int argc, char** argv) {
     HGDIOBJ previous = SelectObject(memoryDC, bitmap);
     std::fill_n(static_cast<uint32_t*>(bits), kWidth * kHeight, 0x336699u);
     double bare = MedianNanoseconds([&] { BitBlt(windowDC, 0, 0, kWidth, kHeight, memoryDC, 0, 0, SRCCOPY); });
+    // What the frame costs without a host: the engine's fill, then that BitBlt.
+    double frame = MedianNanoseconds([&] {
+        FillAsTheEngineDoes(bits, kWidth, kHeight, kWidth * sizeof(uint32_t), 0x336699u);
+        GdiFlush();
+        BitBlt(windowDC, 0, 0, kWidth, kHeight, memoryDC, 0, 0, SRCCOPY);
+    });
     // Where the rest of the host's share goes: the DCs it takes for each BlitRect.
     double windowDCs = MedianNanoseconds([&] { ReleaseDC(window->GetSafeHwnd(), GetDC(window->GetSafeHwnd())); });
     HDC keptDC = CreateCompatibleDC(windowDC);
@@ -195,9 +202,16 @@ int main(int argc, char** argv) {
 
     ResultTable table("Full repaint under Wine (64-bit build, Xvfb; median of 9 repetitions of at least 0.5 s)");
     table.Add({"full repaint 1920 x 1080: engine fills, BlitRect, BitBlt to the window", PerFrame(host),
-               "bare BitBlt of a DIB section: " + PerFrame(bare), bare / host, ">= 0.95", bare / host >= 0.95});
+               "the same fill, then a bare BitBlt of a DIB section, without a host: " + PerFrame(frame), frame / host,
+               ">= 0.95", frame / host >= 0.95});
+    // A BlitRect takes the window DC and selects the back buffer in and out
+    // (the engine may ask for the bitmap to select it itself): the floor of
+    // the host's share is the bare BitBlt and those.
+    double shareFloor = bare + windowDCs + selects;
     table.Add({"the same repaint, engine does not fill (the host's share)", PerFrame(share),
-               "bare BitBlt: " + PerFrame(bare), bare / share, ">= 0.95", bare / share >= 0.95});
+               "bare BitBlt: " + PerFrame(bare) + "; with the window DC taken and the buffer selected: " +
+                   PerFrame(shareFloor),
+               shareFloor / share, ">= 0.95", shareFloor / share >= 0.95});
     char notes[320];
     std::snprintf(notes, sizeof notes,
                   "Per BlitRect the host takes the window DC (GetDC/ReleaseDC: %.1f us here) and selects the "
