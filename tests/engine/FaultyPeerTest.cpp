@@ -13,6 +13,8 @@
 #include <ChannelWait.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,6 +124,11 @@ TEST(FaultyPeer, ACallThatCannotBeSentIsBoundedByTheLimits) {
     if (!returned) {
         ADD_FAILURE() << "the call was still waiting to be sent after 10 s";
         TerminateProcess(peer.proxy->Process(), 1);  // lets it return
+        while (!returned && WaitClock::now() - start < Milliseconds(12000)) Sleep(10);
+        if (!returned) {  // its thread cannot be had back: the test ends here, failed
+            std::fprintf(stderr, "the call did not return even with its engine process ended\n");
+            std::_Exit(1);
+        }
     }
     caller.join();
     EXPECT_TRUE(peer.proxy->Ended());
