@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #define BARE_NATIVE(type, name) extern "C" JNIEXPORT type JNICALL Java_com_ostrel_quillbench_bench_BareNatives_##name
 
@@ -28,6 +29,7 @@ constexpr jint kGuard = 2;
 HostServices services;
 EngineFunctions engine;
 InstanceRecord record;
+std::vector<uint32_t> pixels(200 * 150);  // a back buffer of the widget's size, as the engine is given one there
 
 void* ENGINE_CDECL Allocate(uint32_t size) { return std::malloc(size); }
 
@@ -68,6 +70,13 @@ BARE_NATIVE(jboolean, loadEngine)(JNIEnv* env, jclass, jstring path) {
     services.entries[kFree] = AsEntry(&Free);
     if (!initialize || initialize(&services, &engine) != 0) return JNI_FALSE;
     Entry<void(ENGINE_CDECL*)(InstanceRecord*)>(kNewInstance)(&record);
+    BackBufferInfo buffer{};
+    buffer.pixels = pixels.data();
+    buffer.width = 200;
+    buffer.height = 150;
+    buffer.bitsPerPixel = 32;
+    buffer.bytesPerRow = 200 * 4;
+    Entry<int32_t(ENGINE_CDECL*)(InstanceRecord*, const BackBufferInfo*)>(kSetBackBuffer)(&record, &buffer);
     return JNI_TRUE;
 }
 

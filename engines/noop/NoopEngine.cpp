@@ -1,8 +1,9 @@
 // The no-op engine: the cheapest engine that still does what the host asks,
 // so that benchmarks measure the host. Variables and calls answer a short
 // text from the host's heap; a paint fills the asked area of the back buffer
-// with one colour and shows it with one BlitRect; with the variable "ask" set
-// to 1, DoPlay asks the host for the window's size once.
+// with one colour and shows it with one BlitRect (with "blit" set to 0 it
+// only fills); with the variable "ask" set to 1, DoPlay asks the host for
+// the window's size once.
 #include <EngineSide.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@ struct Instance {
     BackBufferInfo buffer{};
     uint32_t colour = 0x00336699;
     bool fill = true;
+    bool blit = true;
     bool ask = false;
 };
 
@@ -39,6 +41,7 @@ int32_t ENGINE_CDECL SetVariable(InstanceRecord* r, const char* name, const char
     bool on = std::strcmp(value, "0") != 0;
     if (std::strcmp(name, "fill") == 0) Of(r).fill = on;
     if (std::strcmp(name, "ask") == 0) Of(r).ask = on;
+    if (std::strcmp(name, "blit") == 0) Of(r).blit = on;
     return 1;
 }
 int32_t ENGINE_CDECL DoPlay(InstanceRecord* r) {
@@ -76,7 +79,7 @@ int32_t ENGINE_CDECL PaintArea(InstanceRecord* r, int32_t top, int32_t left, int
             std::memcpy(row + static_cast<size_t>(left) * sizeof(uint32_t), colourRow.data(), rowBytes);
         }
     }
-    if (right > left && bottom > top) {
+    if (instance.blit && right > left && bottom > top) {
         Service<service::FourWords>(kServiceBlitRect)(r, left, top, right - left, bottom - top);
     }
     return 0;

@@ -80,7 +80,11 @@ public final class NativesBench {
                 .append("call alone beside it): a look for a pending exception before the first JNI call and before a Java string ")
                 .append("is made of an engine's text, that text checked as UTF-8 (JNI takes only well-formed text); for DoPlay ")
                 .append("and CallFunction2 the fault guard around the entry (every such call must survive what the engine ")
-                .append("raises). These stay: the goal is the floor with them.\n\n")
+                .append("raises). These stay: the goal is the floor with them. Beyond them a native pays the window's ")
+                .append("own work: its handle looked up among the live windows, and for an engine call the instance and ")
+                .append("entry looked at, the call counted (a window closed inside it goes once it returns) and the look ")
+                .append("after the outermost call (\"DoPlay through the window, without JNI\" above measures that share); ")
+                .append("on the cheapest natives, DoPlay and the empty draw, it is most of what is over the floor.\n\n")
                 .append("| figure | value | baseline (same run) | ratio | goal | met |\n|---|---|---|---|---|---|\n");
         for (Pair pair : pairs) {
             Call floor = h -> pair.bare().run(h, pair.checks());
