@@ -135,6 +135,7 @@ LRESULT CWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CWnd::DeleteWhenSafe() {
     deletePending_ = true;
+    OnDeletePending();
     DeleteIfPending();
 }
 

@@ -57,6 +57,9 @@ protected:
     virtual void PostNcDestroy() { DeleteIfPending(); }
 
     virtual bool CanDeleteNow() const { return messageDepth_ == 0; }
+    // DeleteWhenSafe was called: a subclass that can be busy in other ways
+    // than its messages arranges to delete itself when it no longer is.
+    virtual void OnDeletePending() {}
     // Deletes the object if a deletion is pending and allowed now.
     void DeleteIfPending() {
         if (deletePending_ && CanDeleteNow()) delete this;

@@ -11,6 +11,7 @@
 
 #include "EngineContract.h"
 #include "EngineGuard.h"
+#include "VantraPlayerManager.h"
 
 struct ComponentParameter;
 
@@ -146,9 +147,13 @@ public:
     int EngineCallDepth() const { return engineCallDepth; }
 
 protected:
-    // Runs when the outermost call into the engine has returned; the owner
-    // may finish a destruction it had to defer (and may delete itself).
+    // Runs when the outermost call into the engine has returned, once the
+    // owner has asked for it (WantCallsReturnedHook) or an engine process has
+    // ended: the owner may finish a destruction it had to defer (and may
+    // delete itself). Every other call returns without it.
     virtual void OnEngineCallsReturned() {}
+    // From now on, OnEngineCallsReturned runs after every outermost call.
+    void WantCallsReturnedHook() { callsReturnedHookWanted = true; }
 
     // Calls entry `index` as Result(record, args...), or returns Result{} when
     // there is no engine instance or the engine left the entry empty.
@@ -208,8 +213,11 @@ private:
 
     // The last thing a call does: the hook may delete this object.
     void EndEngineCall() {
-        if (--engineCallDepth == 0) OnEngineCallsReturned();
+        if (--engineCallDepth == 0 && (callsReturnedHookWanted || VantraPlayerManager::HasEndedProcesses())) {
+            OnEngineCallsReturned();
+        }
     }
 
     int engineCallDepth = 0;
+    bool callsReturnedHookWanted = false;
 };

@@ -48,10 +48,12 @@ public:
 
     bool EngineLoaded() const { return engineModule || engineProcess; }
     // Lets go of ended engine processes whose calls have all returned; after
-    // every outermost engine call, so nothing when none has ended.
+    // every outermost engine call while there are any.
     void ReleaseIdleProxies() {
         if (!endedProcesses.empty()) ReleaseEndedProcessesWithoutCalls();
     }
+    // Whether ended engine processes wait to be let go.
+    static bool HasEndedProcesses() { return instance && !instance->endedProcesses.empty(); }
     // Serves what the engine process asked for outside the host's calls.
     void ServeEngineNotices();
     // Whether the engine runs in a process of its own.

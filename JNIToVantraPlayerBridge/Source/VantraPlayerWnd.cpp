@@ -152,6 +152,7 @@ void CPlayerWnd::OnDestroy() {
         doomedRecord = instanceRecord;
         instanceRecord = nullptr;
         destructionPending = true;
+        WantCallsReturnedHook();
         return;
     }
     FinishDestruction();

@@ -89,6 +89,7 @@ protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     bool CanDeleteNow() const override { return MessageDepth() == 0 && EngineCallDepth() == 0; }
     void OnEngineCallsReturned() override;
+    void OnDeletePending() override { WantCallsReturnedHook(); }
 
 private:
     // Messages.

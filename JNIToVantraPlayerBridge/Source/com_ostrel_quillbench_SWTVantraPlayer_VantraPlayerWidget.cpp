@@ -33,11 +33,11 @@ constexpr char kCallFunctionAbort[] = "Vantra Player Exception, ABORT";
 
 // The windows made by createVantraPlayerHostWindow and not yet destroyed.
 // An application has a few at a time, and every native looks its window up
-// here first: a short vector searched in order is the cheapest lookup.
-std::vector<CPlayerWnd*>& LiveWindows() {
-    static std::vector<CPlayerWnd*> windows;
-    return windows;
-}
+// here first: a short vector searched in order is the cheapest lookup (at
+// namespace scope: a function's static would be checked on every call).
+std::vector<CPlayerWnd*> liveWindows;
+
+std::vector<CPlayerWnd*>& LiveWindows() { return liveWindows; }
 
 bool IsLive(const CPlayerWnd* window) {
     const std::vector<CPlayerWnd*>& windows = LiveWindows();

@@ -338,6 +338,23 @@ TEST_F(ClosingWindow, AWindowClosedWhileTheEngineIsInsideACallGoesWhenTheCallRet
     EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
 }
 
+// Destroyed only (its parent closed, say), not deleted: the instance still
+// goes once the call returns.
+TEST_F(ClosingWindow, AWindowDestroyedWhileTheEngineIsInsideACallLosesItsInstanceWhenTheCallReturns) {
+    SKIP_WITH_ENGINE_PROCESS("the destroying engine is a callback");
+    CPlayerWnd* window = CreatePlayer();
+    engine->reset();
+    engine->setCallback(
+        kCallFunction,
+        [](InstanceRecord*, HostServices*, void* context) {
+            DestroyWindow(static_cast<CPlayerWnd*>(context)->GetSafeHwnd());
+        },
+        window);
+    window->CallFunction("<invoke name=\"close\"/>");
+    EXPECT_EQ(engine->Entries(), (EntryList{kCallFunction, kDestroyInstance, kShutdown}));
+    EXPECT_EQ(VantraPlayerManager::Get(true)->InstanceCount(), 0);
+}
+
 TEST_F(ClosingWindow, AWindowClosedInsideItsOwnMessageGoesWhenTheMessageReturns) {
     SKIP_WITH_ENGINE_PROCESS("the closing engine is a callback");
     CPlayerWnd* window = CreatePlayer();
