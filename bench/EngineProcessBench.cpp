@@ -7,8 +7,6 @@
 // 1,000 engine processes started and ended, half of them by a crash, and what
 // is left behind.
 // Usage: engine_process_bench RESULTS_FRAGMENT [processors: that table alone]
-#include <HostServices.h>
-#include <MouseInput.h>
 #include <RecordingEngineClient.h>
 #include <VantraPlayerManager.h>
 #include <VantraPlayerWnd.h>
@@ -69,24 +67,6 @@ struct ModeFigures {
     double callNs = 0, paintNs = 0, paintShareNs = 0, moveNs = 0, moveCallsNs = 0, longValueNs = 0;
 };
 
-// A move's two engine calls made straight through the window's entry table
-// (in an engine process, its proxy's), without the window's message path.
-double MoveCallsNs(BenchWindow& window) {
-    InstanceRecord* record = window->GetInstanceRecord();
-    EngineEntry* entries = window->engineFunctions->entries;
-    auto handleEvent = EntryAs<int32_t(ENGINE_CDECL*)(InstanceRecord*, const InputEvent*)>(entries[kHandleEvent]);
-    auto callFunction2 = EntryAs<int32_t(ENGINE_CDECL*)(InstanceRecord*, const char*, char**)>(entries[kCallFunction2]);
-    int x = 0;
-    return MedianNs(20000, [&] {
-        InputEvent event = PointerEvent(InputEvent::MouseMove, ++x & 511, 100);
-        handleEvent(record, &event);
-        std::string text = MouseInvocation("handleMouseMove", x & 511, 100, ModifierKeys{false, false, false});
-        char* reply = nullptr;
-        callFunction2(record, text.c_str(), &reply);
-        FreeEngineBlock(reply);
-    });
-}
-
 ModeFigures MeasureMode(Mode mode) {
     Use(mode);
     ModeFigures figures;
@@ -97,7 +77,7 @@ ModeFigures MeasureMode(Mode mode) {
         HWND hwnd = window->GetSafeHwnd();
         int x = 0;
         figures.moveNs = MedianNs(20000, [&] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(++x & 511, 100)); });
-        figures.moveCallsNs = MoveCallsNs(window);
+        figures.moveCallsNs = MedianNs(20000, [&] { window.MoveThroughTheEngineTable(++x & 511, 100); });
         static const std::string longValue(size_t{64} << 20, 'v');
         figures.longValueNs = MedianNs(3, [&] { window->SetVariable("text", longValue.c_str()); });
     }

@@ -5,7 +5,6 @@
 // Usage: host_bench RESULTS_FRAGMENT [Google Benchmark options]
 #include <ComponentData.h>
 #include <EngineGuard.h>
-#include <HostServices.h>
 #include <RecordingEngineClient.h>
 #include <VantraPlayerManager.h>
 #include <VantraPlayerWnd.h>
@@ -84,20 +83,8 @@ void BM_MouseMove_FormatOnly(benchmark::State& state) {
 // to the engine straight through its table, its reply freed.
 void BM_MouseMove_FormatAndEngine(benchmark::State& state) {
     BenchWindow window(640, 480);
-    InstanceRecord* record = window->GetInstanceRecord();
-    EngineEntry* entries = window->engineFunctions->entries;
-    auto handleEvent = EntryAs<int32_t(ENGINE_CDECL*)(InstanceRecord*, const InputEvent*)>(entries[kHandleEvent]);
-    auto callFunction2 = EntryAs<int32_t(ENGINE_CDECL*)(InstanceRecord*, const char*, char**)>(entries[kCallFunction2]);
     int x = 0;
-    for (auto _ : state) {
-        InputEvent event = PointerEvent(InputEvent::MouseMove, x & 511, 100);
-        handleEvent(record, &event);
-        std::string text = MouseInvocation("handleMouseMove", x & 511, 100, ModifierKeys{false, false, false});
-        char* reply = nullptr;
-        callFunction2(record, text.c_str(), &reply);
-        FreeEngineBlock(reply);
-        ++x;
-    }
+    for (auto _ : state) window.MoveThroughTheEngineTable(x++ & 511, 100);
 }
 
 // ---- a call into the engine, without JNI ----

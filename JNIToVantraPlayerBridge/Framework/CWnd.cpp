@@ -139,7 +139,6 @@ void CWnd::DeleteWhenSafe() {
     DeleteIfPending();
 }
 
-
 void CWnd::Attach(HWND hwnd) {
     hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, kObjectSlot, reinterpret_cast<LONG_PTR>(this));

@@ -154,9 +154,8 @@ EngineCalls engineCalls;
 RaisesStoppedHere::RaisesStoppedHere() : unreturned_(engineCalls.entered - engineCalls.returned) {}
 
 RaisesStoppedHere::~RaisesStoppedHere() {
-    EngineCalls& calls = engineCalls;
-    if (calls.entered - calls.returned == unreturned_) return;
-    calls.returned = calls.entered - unreturned_;  // they never will
+    if (engineCalls.entered - engineCalls.returned == unreturned_) return;
+    engineCalls.returned = engineCalls.entered - unreturned_;  // they never will
     NoteEngineRaiseInsideGuard();
 }
 

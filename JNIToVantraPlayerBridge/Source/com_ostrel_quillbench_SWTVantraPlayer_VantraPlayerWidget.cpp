@@ -37,11 +37,8 @@ constexpr char kCallFunctionAbort[] = "Vantra Player Exception, ABORT";
 // namespace scope: a function's static would be checked on every call).
 std::vector<CPlayerWnd*> liveWindows;
 
-std::vector<CPlayerWnd*>& LiveWindows() { return liveWindows; }
-
 bool IsLive(const CPlayerWnd* window) {
-    const std::vector<CPlayerWnd*>& windows = LiveWindows();
-    return std::find(windows.begin(), windows.end(), window) != windows.end();
+    return std::find(liveWindows.begin(), liveWindows.end(), window) != liveWindows.end();
 }
 
 jlong ToHandle(const void* object) { return static_cast<jlong>(reinterpret_cast<intptr_t>(object)); }
@@ -107,7 +104,7 @@ WIDGET_NATIVE(jlong, createVantraPlayerHostWindow)(JNIEnv* env, jobject widget, 
         delete window;
         return 0;
     }
-    LiveWindows().push_back(window);
+    liveWindows.push_back(window);
     WindowRegistry::Instance().RegisterWindow(*window, env, widget);
     return ToHandle(window);
 }
@@ -125,7 +122,7 @@ WIDGET_NATIVE(jlong, destroyVantraPlayerHostWindow)(JNIEnv* env, jclass, jlong h
     if (!window) return 0;
     // No longer live from here on: a close that Java asks for again from
     // inside the engine's StopPlay finds nothing to close.
-    LiveWindows().erase(std::find(LiveWindows().begin(), LiveWindows().end(), window));
+    liveWindows.erase(std::find(liveWindows.begin(), liveWindows.end(), window));
     window->StopPlay();
     WindowRegistry::Instance().UnregisterWindow(*window, env);
     window->DestroyWindow();

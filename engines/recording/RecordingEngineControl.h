@@ -79,7 +79,7 @@ enum RecordingServiceCall : int32_t {
     // buffer, as an engine draws on once it blitted: the window must show
     // red. Status 1 once done.
     kBlitThenDrawOn = 17,
-    // GetWindowSize asked 1,000 times by the entry's thread and as many by a
+    // GetWindowSize asked 10,000 times by the entry's thread and as many by a
     // thread of the engine's own, at once; status 1 once both are done.
     kAskFromTwoThreadsAtOnce = 18,
 };
