@@ -252,7 +252,6 @@ int main(int argc, char** argv) {
     DeleteDC(memoryDC);
     DeleteObject(bitmap);
     ReleaseDC(hwnd, windowDC);
-    window->SetVariable("fill", "1");
 
     ResultTable table(
         "Full repaint under Wine (64-bit build, Xvfb; median of 9 repetitions of at least 0.5 s, each row's figures "
