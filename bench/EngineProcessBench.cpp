@@ -336,26 +336,15 @@ void Report(const ModeFigures& in, const ModeFigures& out, const ModeFigures& pi
                 "first hundred: " + ResultTable::Format(life.firstHundredMs / 100, "ms"),
                 life.lastHundredMs / life.firstHundredMs, "last hundred <= 1.10 x first",
                 life.lastHundredMs <= 1.10 * life.firstHundredMs});
-    // As for the window lifecycle: the first thousand take the heap to its
-    // working size once, and growth is counted from there.
-    long long settled = life.heapByThousand.empty() ? life.heapBefore : life.heapByThousand.front();
-    long long grown = life.heapAfter - settled;
-    cycles.Add({"heap in use after", std::to_string(life.heapAfter) + " B (" + std::to_string(grown) + " B more)",
-                "after the first thousand: " + std::to_string(settled) + " B (before it: " +
-                    std::to_string(life.heapBefore) + " B)",
-                static_cast<double>(life.heapAfter) / static_cast<double>(settled),
-                "ends where the first thousand left it", grown <= 0});
+    cycles.Add(HeapRow("heap in use after", life.heapBefore, life.heapByThousand, life.heapAfter));
     cycles.Add({"open descriptors / child processes / GDI objects after",
                 std::to_string(life.fdsAfter) + " / " + std::to_string(life.childrenAfter) + " / " +
                     std::to_string(life.gdiAfter),
                 "before: " + std::to_string(life.fdsBefore) + " / 0 / " + std::to_string(life.gdiBefore),
                 life.fdsBefore ? static_cast<double>(life.fdsAfter) / life.fdsBefore : 1.0, "end where they began",
                 life.fdsAfter == life.fdsBefore && life.childrenAfter == 0 && life.gdiAfter == life.gdiBefore});
-    std::string heap;
-    for (size_t i = 0; i < life.heapByThousand.size(); ++i) {
-        heap += (i ? ", " : "") + std::to_string(i + 1) + "k: " + std::to_string(life.heapByThousand[i]);
-    }
-    cycles.Write(path, "Heap in use (bytes) after so many thousand engine processes: " + heap + ".");
+    cycles.Write(path, "Heap in use (bytes) after so many thousand engine processes: " +
+                           HeapByThousand(life.heapByThousand) + ".");
 }
 
 }  // namespace

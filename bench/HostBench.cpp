@@ -234,15 +234,6 @@ LifecycleFigures RunLifecycles(int cycles) {
 }
 
 // Every tenth of the heap figures, and the last.
-std::string HeapSamples(const std::vector<long long>& heap) {
-    std::string text;
-    size_t step = std::max<size_t>(heap.size() / 10, 1);
-    for (size_t i = step - 1; i < heap.size(); i += step) {
-        text += (text.empty() ? "" : ", ") + std::to_string((i + 1)) + "k: " + std::to_string(heap[i]);
-    }
-    return text;
-}
-
 void ReportLifecycle(const LifecycleFigures& life, const std::string& path) {
     ResultTable lifecycle("Window lifecycle, " + std::to_string(life.cycles / 1000) +
                           ",000 cycles (create, resize, paint, destroy; engine loaded and released each cycle)");
@@ -250,22 +241,13 @@ void ReportLifecycle(const LifecycleFigures& life, const std::string& path) {
                    "first thousand: " + ResultTable::Format(life.firstThousandMs, "ms"),
                    life.lastThousandMs / life.firstThousandMs, "<= 1.10",
                    life.lastThousandMs / life.firstThousandMs <= 1.10});
-    // The first thousand cycles fill caches once (the heap takes its working
-    // size then and keeps it); growth is counted from there.
-    long long settled = life.heapByThousand.empty() ? life.heapBefore : life.heapByThousand.front();
-    long long grown = life.heapAfter - settled;
-    lifecycle.Add({"heap in use after the cycles",
-                   std::to_string(life.heapAfter) + " B (" + std::to_string(grown) + " B more)",
-                   "after the first thousand: " + std::to_string(settled) + " B (before it: " +
-                       std::to_string(life.heapBefore) + " B)",
-                   static_cast<double>(life.heapAfter) / static_cast<double>(settled),
-                   "ends where the first thousand left it", grown <= 0});
+    lifecycle.Add(HeapRow("heap in use after the cycles", life.heapBefore, life.heapByThousand, life.heapAfter));
     lifecycle.Add({"live GDI objects / DCs after",
                    std::to_string(life.gdiAfter) + " / " + std::to_string(life.dcsAfter),
                    "before: " + std::to_string(life.gdiBefore) + " / " + std::to_string(life.dcsBefore),
                    life.gdiBefore ? static_cast<double>(life.gdiAfter) / life.gdiBefore : 1.0, "end where they began",
                    life.gdiAfter == life.gdiBefore && life.dcsAfter == life.dcsBefore});
-    lifecycle.Write(path, "Heap in use (bytes) after so many thousand cycles: " + HeapSamples(life.heapByThousand) +
+    lifecycle.Write(path, "Heap in use (bytes) after so many thousand cycles: " + HeapByThousand(life.heapByThousand) +
                               ". The first thousand cycles take the heap to its working size once; from there "
                               "it stays (an earlier version of this table counted from the first cycle and "
                               "collected these figures in a text that grew as it measured, which read as growth).");

@@ -2,6 +2,7 @@
 // ratio and the goal. Each benchmark program appends its own section.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,3 +50,27 @@ private:
     std::string title_;
     std::vector<ResultRow> rows_;
 };
+
+// The heap row of a long run of cycles: heap in use after them against after
+// the first thousand, which take the heap to its working size once; growth
+// is counted from there.
+inline ResultRow HeapRow(const std::string& figure, long long before, const std::vector<long long>& byThousand,
+                         long long after) {
+    long long settled = byThousand.empty() ? before : byThousand.front();
+    long long grown = after - settled;
+    return {figure, std::to_string(after) + " B (" + std::to_string(grown) + " B more)",
+            "after the first thousand: " + std::to_string(settled) + " B (before it: " + std::to_string(before) + " B)",
+            static_cast<double>(after) / static_cast<double>(settled), "ends where the first thousand left it",
+            grown <= 0};
+}
+
+// Heap in use after so many thousand cycles, as "1k: B, 2k: B, ...": ten of
+// them at most, evenly spread.
+inline std::string HeapByThousand(const std::vector<long long>& byThousand) {
+    std::string text;
+    size_t step = std::max<size_t>(byThousand.size() / 10, 1);
+    for (size_t i = step - 1; i < byThousand.size(); i += step) {
+        text += (text.empty() ? "" : ", ") + std::to_string(i + 1) + "k: " + std::to_string(byThousand[i]);
+    }
+    return text;
+}
